@@ -1,0 +1,303 @@
+#include "Link.h"
+
+#include "SettingsStore.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTcpSocket>
+#include <algorithm>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace common {
+
+std::string serialEventText(int code)
+{
+    switch (code) {
+    case comEventBreak: return "Break Received";
+    case comEventCTSTO: return "CTS Timeout";
+    case comEventDSRTO: return "DSR Timeout";
+    case comEventFrame: return "Framing Error";
+    case comEventOverrun: return "Overrun Error";
+    case comEventCDTO: return "Carrier Detect Timeout";
+    case comEventRxOver: return "Receive Buffer Overflow";
+    case comEventRxParity: return "Parity Error";
+    case comEventTxFull: return "Transmit Buffer Full";
+    case comEventDCB: return "Error retrieving DCB";
+    default: break;
+    }
+    if (code >= 1 && code <= 7)
+        return {}; // send, CTS, DSR, CD, ring and end-of-file changes show nothing
+    return "Unknown error or event";
+}
+
+bool parseSettings(const std::string& text, LineSettings& out)
+{
+    std::vector<std::string> f;
+    size_t start = 0;
+    for (;;) {
+        const auto comma = text.find(',', start);
+        f.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (f.size() != 4)
+        return false;
+    LineSettings s;
+    try {
+        size_t used = 0;
+        s.baud = std::stoi(f[0], &used);
+        if (used != f[0].size() || s.baud <= 0)
+            return false;
+        if (f[1].size() != 1)
+            return false;
+        s.parity = char(std::toupper(static_cast<unsigned char>(f[1][0])));
+        if (std::string("EONMS").find(s.parity) == std::string::npos)
+            return false;
+        s.dataBits = std::stoi(f[2], &used);
+        if (used != f[2].size() || s.dataBits < 4 || s.dataBits > 8)
+            return false;
+    } catch (...) {
+        return false;
+    }
+    if (f[3] != "1" && f[3] != "1.5" && f[3] != "2")
+        return false;
+    s.stopBits = f[3];
+    out = s;
+    return true;
+}
+
+// ---------------------------------------------------------------- serial
+
+SerialLink::SerialLink(std::string devicePath, std::string settings, int handshaking)
+    : path_(std::move(devicePath)), settings_(std::move(settings)), handshaking_(handshaking),
+      port_(std::make_unique<QSerialPort>())
+{
+    QObject::connect(port_.get(), &QSerialPort::readyRead, [this] {
+        const QByteArray data = port_->readAll();
+        if (!data.isEmpty() && onData)
+            onData(std::string(data.constData(), size_t(data.size())));
+    });
+    QObject::connect(port_.get(), &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::NoError || !port_->isOpen())
+            return;
+        const std::string detail = port_->errorString().toStdString();
+        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError) {
+            // The device failed under us: close it so nothing more is written to a dead port.
+            port_->clearError();
+            port_->close();
+            if (onError)
+                onError(comEventDeviceLost, detail);
+            if (onLost)
+                onLost();
+            return;
+        }
+        port_->clearError();
+        if (onError)
+            onError(comEventDeviceLost, detail);
+    });
+}
+
+SerialLink::~SerialLink()
+{
+    if (port_->isOpen())
+        port_->close();
+}
+
+bool SerialLink::setSettings(const std::string& settings, std::string& error)
+{
+    LineSettings s;
+    if (!parseSettings(settings, s)) {
+        error = "Invalid port settings \"" + settings + "\"";
+        return false;
+    }
+    settings_ = settings;
+    return port_->isOpen() ? apply(error) : true;
+}
+
+bool SerialLink::apply(std::string& error)
+{
+    LineSettings s;
+    if (!parseSettings(settings_, s)) {
+        error = "Invalid port settings \"" + settings_ + "\"";
+        return false;
+    }
+    using P = QSerialPort;
+    P::Parity parity = P::NoParity;
+    switch (s.parity) {
+    case 'E': parity = P::EvenParity; break;
+    case 'O': parity = P::OddParity; break;
+    case 'M': parity = P::MarkParity; break;
+    case 'S': parity = P::SpaceParity; break;
+    default: break;
+    }
+    const P::StopBits stop = s.stopBits == "2" ? P::TwoStop : s.stopBits == "1.5" ? P::OneAndHalfStop : P::OneStop;
+    const P::FlowControl flow = handshaking_ == 1 ? P::SoftwareControl
+                                : handshaking_ >= 2 ? P::HardwareControl
+                                                    : P::NoFlowControl;
+    const bool ok = port_->setBaudRate(s.baud) && port_->setDataBits(P::DataBits(s.dataBits))
+                    && port_->setParity(parity) && port_->setStopBits(stop) && port_->setFlowControl(flow);
+    if (!ok) {
+        error = port_->errorString().toStdString();
+        port_->clearError();
+    }
+    return ok;
+}
+
+bool SerialLink::open(std::string& error)
+{
+    if (port_->isOpen())
+        return true;
+    LineSettings s;
+    if (!parseSettings(settings_, s)) {
+        error = "Invalid port settings \"" + settings_ + "\"";
+        return false;
+    }
+    port_->setPortName(QString::fromStdString(path_));
+    if (!port_->open(QIODevice::ReadWrite)) {
+        error = port_->errorString().toStdString() + " (" + path_ + ")";
+        const std::string advice = permissionAdvice(path_);
+        if (!advice.empty())
+            error += "\n" + advice;
+        port_->clearError();
+        return false;
+    }
+    if (!apply(error)) {
+        port_->close();
+        return false;
+    }
+    return true;
+}
+
+void SerialLink::close()
+{
+    if (port_->isOpen())
+        port_->close();
+}
+
+bool SerialLink::isOpen() const { return port_->isOpen(); }
+
+bool SerialLink::write(const std::string& bytes)
+{
+    if (!port_->isOpen())
+        return false;
+    return port_->write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+bool SerialLink::outputDrained()
+{
+    if (!port_->isOpen())
+        return true;
+    if (port_->bytesToWrite() > 0) {
+        port_->flush();
+        if (port_->bytesToWrite() > 0)
+            return false;
+    }
+    int pending = 0;
+    if (::ioctl(int(port_->handle()), TIOCOUTQ, &pending) != 0)
+        return true; // the driver cannot tell; what Qt held has gone
+    return pending == 0;
+}
+
+std::string SerialLink::describe() const { return path_; }
+
+// ---------------------------------------------------------------- TCP
+
+TcpLink::TcpLink(std::string host, int port)
+    : host_(std::move(host)), port_(port), sock_(std::make_unique<QTcpSocket>())
+{
+    QObject::connect(sock_.get(), &QTcpSocket::readyRead, [this] {
+        const QByteArray data = sock_->readAll();
+        if (!data.isEmpty() && onData)
+            onData(std::string(data.constData(), size_t(data.size())));
+    });
+    QObject::connect(sock_.get(), &QTcpSocket::disconnected, [this] {
+        if (onLost)
+            onLost();
+    });
+}
+
+TcpLink::~TcpLink()
+{
+    sock_->abort();
+}
+
+bool TcpLink::open(std::string&)
+{
+    if (sock_->state() != QAbstractSocket::UnconnectedState)
+        sock_->abort();
+    sock_->connectToHost(QString::fromStdString(host_), quint16(port_));
+    return true;
+}
+
+void TcpLink::close()
+{
+    // abort() drops the connection without emitting a late "lost" for a close we asked for.
+    const auto lost = std::move(onLost);
+    onLost = nullptr;
+    sock_->abort();
+    onLost = lost;
+}
+
+bool TcpLink::isOpen() const { return sock_->state() == QAbstractSocket::ConnectedState; }
+
+bool TcpLink::write(const std::string& bytes)
+{
+    if (!isOpen())
+        return false;
+    return sock_->write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+bool TcpLink::outputDrained()
+{
+    if (sock_->bytesToWrite() > 0)
+        sock_->flush();
+    return sock_->bytesToWrite() == 0;
+}
+
+std::string TcpLink::describe() const { return host_ + ":" + std::to_string(port_); }
+
+// ---------------------------------------------------------------- devices
+
+std::string serialDevicePath(int n, const SettingsStore* store)
+{
+    if (store) {
+        const std::string over = store->get("Devices", "Com" + std::to_string(n), "");
+        if (!over.empty())
+            return over;
+    }
+    std::vector<std::string> usb, builtin;
+    for (const auto& info : QSerialPortInfo::availablePorts()) {
+        const std::string loc = info.systemLocation().toStdString();
+        (loc.find("/ttyS") != std::string::npos ? builtin : usb).push_back(loc);
+    }
+    std::sort(usb.begin(), usb.end());
+    auto byNumber = [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    };
+    std::sort(builtin.begin(), builtin.end(), byNumber);
+    std::vector<std::string> all = usb;
+    all.insert(all.end(), builtin.begin(), builtin.end());
+    if (n >= 1 && size_t(n) <= all.size())
+        return all[size_t(n - 1)];
+    return "/dev/ttyS" + std::to_string(std::max(0, n - 1));
+}
+
+std::string permissionAdvice(const std::string& devicePath)
+{
+    struct stat st {};
+    if (::stat(devicePath.c_str(), &st) != 0)
+        return {};
+    if (::access(devicePath.c_str(), R_OK | W_OK) == 0)
+        return {};
+    const group* g = ::getgrgid(st.st_gid);
+    const std::string name = g ? g->gr_name : std::to_string(st.st_gid);
+    return "Permission denied: your user may not open " + devicePath + ". Add it to the group \"" + name
+           + "\" that owns the device (sudo usermod -aG " + name + " $USER), then log out and in again.";
+}
+
+} // namespace common

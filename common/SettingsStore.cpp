@@ -1,0 +1,161 @@
+#include "SettingsStore.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace common {
+
+namespace {
+std::string trim(const std::string& s)
+{
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+} // namespace
+
+std::string SettingsStore::configDir()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg)
+        base = xdg;
+    else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : ".") + "/.config";
+    }
+    return base + "/tessaro";
+}
+
+SettingsStore::SettingsStore(std::string appName)
+    : SettingsStore(appName, configDir() + "/" + appName + ".ini", true)
+{
+}
+
+SettingsStore::SettingsStore(std::string appName, std::string path, bool)
+    : app_(std::move(appName)), path_(std::move(path))
+{
+    load();
+}
+
+SettingsStore SettingsStore::atPath(std::string appName, std::string path)
+{
+    return SettingsStore(std::move(appName), std::move(path), true);
+}
+
+void SettingsStore::load()
+{
+    std::ifstream in(path_, std::ios::binary);
+    if (!in)
+        return; // a missing store reads as all defaults
+    std::string line, section;
+    // Anything that is not "[section]" or "key=value" is ignored: a damaged file never stops
+    // the program, its readable keys still count.
+    while (std::getline(in, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
+            continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string::npos || section.empty())
+            continue;
+        const std::string key = trim(line.substr(0, eq));
+        if (!key.empty())
+            sections_[section][key] = trim(line.substr(eq + 1));
+    }
+}
+
+std::string SettingsStore::get(const std::string& section, const std::string& key, const std::string& def) const
+{
+    auto s = sections_.find(section);
+    if (s == sections_.end())
+        return def;
+    auto k = s->second.find(key);
+    return k == s->second.end() ? def : k->second;
+}
+
+bool SettingsStore::has(const std::string& section, const std::string& key) const
+{
+    auto s = sections_.find(section);
+    return s != sections_.end() && s->second.count(key);
+}
+
+bool SettingsStore::save(const std::string& section, const std::string& key, const std::string& value)
+{
+    // Line breaks would split the entry; the stored texts are single-line by nature.
+    std::string v = value;
+    for (char& c : v)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    sections_[section][key] = v;
+    return write();
+}
+
+bool SettingsStore::write()
+{
+    namespace fs = std::filesystem;
+    error_.clear();
+    std::error_code ec;
+    fs::create_directories(fs::path(path_).parent_path(), ec);
+    const std::string tmp = path_ + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error_ = "Cannot write settings file " + tmp + ": " + std::strerror(errno);
+            return false;
+        }
+        for (const auto& [name, keys] : sections_) {
+            out << '[' << name << "]\n";
+            for (const auto& [k, val] : keys)
+                out << k << '=' << val << '\n';
+            out << '\n';
+        }
+        out.flush();
+        if (!out) {
+            error_ = "Cannot write settings file " + tmp;
+            return false;
+        }
+    }
+    fs::rename(tmp, path_, ec);
+    if (ec) {
+        error_ = "Cannot replace settings file " + path_ + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool toInt16(const std::string& text, short& out)
+{
+    const std::string t = trim(text);
+    if (t.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(t.c_str(), &end, 10);
+    if (errno || end == t.c_str() || *end != '\0' || v < -32768 || v > 32767)
+        return false;
+    out = short(v);
+    return true;
+}
+
+bool toBool(const std::string& text, bool def)
+{
+    const std::string t = trim(text);
+    if (t == "True" || t == "true" || t == "-1" || t == "1")
+        return true;
+    if (t == "False" || t == "false" || t == "0")
+        return false;
+    return def;
+}
+
+} // namespace common

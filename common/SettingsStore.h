@@ -1,0 +1,49 @@
+#pragma once
+// The per-user settings store: one INI file per application name under the XDG config
+// directory ($XDG_CONFIG_HOME, else ~/.config), in the folder "tessaro". Every value is text
+// under (section, key); the programs use the section "Properties".
+#include <map>
+#include <string>
+
+namespace common {
+
+class SettingsStore {
+public:
+    // appName is the store's application name, e.g. "multTAVRemote".
+    explicit SettingsStore(std::string appName);
+    // Explicit file, for tests and tools.
+    static SettingsStore atPath(std::string appName, std::string path);
+
+    const std::string& appName() const { return app_; }
+    const std::string& path() const { return path_; }
+
+    // Value under (section, key), or def when absent. Re-reads nothing: the file is read once.
+    std::string get(const std::string& section, const std::string& key, const std::string& def) const;
+    // Store a value and write the file at once (atomically: a crash never leaves half a file).
+    // Returns false when the file could not be written; the value is kept in memory regardless.
+    bool save(const std::string& section, const std::string& key, const std::string& value);
+    bool has(const std::string& section, const std::string& key) const;
+    // Text of the last write failure, empty when the last write succeeded.
+    const std::string& lastError() const { return error_; }
+
+    // Directory holding the stores ($XDG_CONFIG_HOME/tessaro or ~/.config/tessaro).
+    static std::string configDir();
+
+private:
+    SettingsStore(std::string appName, std::string path, bool);
+    void load();
+    bool write();
+
+    std::string app_;
+    std::string path_;
+    std::map<std::string, std::map<std::string, std::string>> sections_;
+    std::string error_;
+};
+
+// Conversions the way the stored texts are read: a number is its leading decimal value.
+// toInt16 gives false when the text is not a number in -32768..32767.
+bool toInt16(const std::string& text, short& out);
+bool toBool(const std::string& text, bool def);
+inline const char* boolText(bool b) { return b ? "True" : "False"; }
+
+} // namespace common
