@@ -1,0 +1,27 @@
+#pragma once
+// A round indicator lamp: filled with its colour when lit, an empty ring when dark.
+#include "panel/core/PanelState.h"
+
+#include <QWidget>
+
+class LampWidget : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(bool lit READ lit)
+    Q_PROPERTY(QString fillColor READ fillColor)
+public:
+    explicit LampWidget(QWidget* parent = nullptr);
+    void setLamp(const panel::Lamp& lamp);
+    bool lit() const { return lamp_.lit(); }
+    QString fillColor() const;
+    QSize sizeHint() const override { return {18, 18}; }
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    panel::Lamp lamp_;
+};

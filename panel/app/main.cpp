@@ -1,0 +1,74 @@
+// velmar: the remote panel of the TAV antenna control unit.
+#include "frmMain.h"
+
+#include "common/Clock.h"
+#include "common/Endpoint.h"
+#include "common/SettingsStore.h"
+#include "panel/core/LinkFactory.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("velmar");
+    QApplication::setApplicationVersion(PROGRAM_VERSION);
+
+    QCommandLineParser cli;
+    cli.setApplicationDescription("TAV Remote Panel: the antenna control unit's front panel on this PC.");
+    cli.addHelpOption();
+    cli.addVersionOption();
+    QCommandLineOption connectOpt("connect",
+                                  "Use this link for this run only, without changing the stored profiles: "
+                                  "tcp:HOST:PORT or serial:DEVICE[:SETTINGS].",
+                                  "link");
+    QCommandLineOption shotOpt("screenshot", "Write a picture of the main window to FILE after the given time, then exit.",
+                               "file");
+    QCommandLineOption quitOpt("quit-after", "Close the window after SECONDS.", "seconds");
+    cli.addOption(connectOpt);
+    cli.addOption(shotOpt);
+    cli.addOption(quitOpt);
+    cli.process(app);
+
+    common::SettingsStore store("multTAVRemote");
+    common::QtClock clock;
+    frmMain w(clock, store, panel::makeLinkFactory(&store));
+
+    if (cli.isSet(connectOpt)) {
+        std::string err;
+        auto e = common::parseEndpoint(cli.value(connectOpt).toStdString(), err);
+        if (!e) {
+            std::fprintf(stderr, "velmar: %s\n", err.c_str());
+            return 2;
+        }
+        w.shared().endpoint = *e;
+    }
+
+    w.Form_Load();
+
+    if (cli.isSet(quitOpt) || cli.isSet(shotOpt)) {
+        bool ok = true;
+        const double secs = cli.isSet(quitOpt) ? cli.value(quitOpt).toDouble(&ok) : 5.0;
+        if (!ok || secs < 0) {
+            std::fprintf(stderr, "velmar: --quit-after needs a number of seconds\n");
+            return 2;
+        }
+        const QString shot = cli.value(shotOpt);
+        QTimer::singleShot(int(secs * 1000), &w, [&w, shot] {
+            if (!shot.isEmpty()) {
+                if (!w.grab().save(shot))
+                    std::fprintf(stderr, "velmar: cannot write %s\n", qPrintable(shot));
+                else
+                    std::printf("screenshot: %s\n", qPrintable(shot));
+                std::fflush(stdout);
+            }
+            w.close();
+        });
+    }
+    return app.exec();
+}
