@@ -372,8 +372,16 @@ std::string PanelLink::pickNext()
 
 void PanelLink::Timer3_Timer()
 {
-    if (!s_.open)
+    // A send may wait for a TCP reconnect while events keep flowing; a tick that falls inside
+    // that wait must not start a second send, or commands would overtake one another and the
+    // waits would nest without end.
+    if (!s_.open || inTimer3_)
         return;
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(inTimer3_);
     const std::string text = pickNext();
     if (text.empty())
         return;
