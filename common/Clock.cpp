@@ -93,7 +93,14 @@ bool VirtualClock::waitUntil(const std::function<bool()>& done, Ms timeout)
             return true;
         if (now_ >= deadline)
             return false;
-        advance(std::min(waitStep, deadline - now_));
+        // Fire one timer at a time and look at the condition after each, so the wait ends on
+        // the tick that satisfied it; with no timer due, move on by one wait step.
+        const Ms limit = std::min(now_ + std::max(waitStep, Ms{1}), deadline);
+        ++depth_;
+        const bool fired = step(limit);
+        --depth_;
+        if (!fired)
+            now_ = std::max(now_, limit);
     }
 }
 

@@ -36,10 +36,17 @@ std::optional<Endpoint> parseEndpoint(const std::string& text, std::string& erro
     }
     if (text.rfind("serial:", 0) == 0) {
         const std::string rest = text.substr(7);
-        const auto colon = rest.find(':');
-        e.device = rest.substr(0, colon);
-        if (colon != std::string::npos)
-            e.settings = rest.substr(colon + 1);
+        // Device names may hold colons themselves (/dev/serial/by-path/pci-0000:00:14.0-...),
+        // so the settings are what follows the last colon, and only when that looks like a
+        // settings string (it has a comma or is a bare number) or is empty.
+        const auto colon = rest.rfind(':');
+        const std::string tail = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
+        const bool isSettings = colon != std::string::npos
+                                && (tail.empty() || tail.find(',') != std::string::npos
+                                    || tail.find_first_not_of("0123456789") == std::string::npos);
+        e.device = isSettings ? rest.substr(0, colon) : rest;
+        if (isSettings)
+            e.settings = tail;
         if (e.device.empty()) {
             error = "Expected serial:DEVICE[:SETTINGS], got \"" + text + "\"";
             return std::nullopt;

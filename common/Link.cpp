@@ -83,22 +83,20 @@ SerialLink::SerialLink(std::string devicePath, std::string settings, int handsha
             onData(std::string(data.constData(), size_t(data.size())));
     });
     QObject::connect(port_.get(), &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::NoError || !port_->isOpen())
+        // Only a device failing under us is an event here. Other errors (a line setting the
+        // device refuses, a failed open) belong to the call that caused them, which reports
+        // the platform's text itself.
+        if (!port_->isOpen()
+            || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError))
             return;
         const std::string detail = port_->errorString().toStdString();
-        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError) {
-            // The device failed under us: close it so nothing more is written to a dead port.
-            port_->clearError();
-            port_->close();
-            if (onError)
-                onError(comEventDeviceLost, detail);
-            if (onLost)
-                onLost();
-            return;
-        }
+        // Close it so nothing more is written to a dead port.
         port_->clearError();
+        port_->close();
         if (onError)
             onError(comEventDeviceLost, detail);
+        if (onLost)
+            onLost();
     });
 }
 
@@ -124,6 +122,11 @@ bool SerialLink::apply(std::string& error)
     LineSettings s;
     if (!parseSettings(settings_, s)) {
         error = "Invalid port settings \"" + settings_ + "\"";
+        return false;
+    }
+    if (s.dataBits < 5) {
+        // Serial lines here carry 5 to 8 data bits; anything else would silently become 8.
+        error = std::to_string(s.dataBits) + " data bits are not supported by " + path_ + " (use 5 to 8)";
         return false;
     }
     using P = QSerialPort;
@@ -223,13 +226,17 @@ TcpLink::TcpLink(std::string host, int port)
 
 TcpLink::~TcpLink()
 {
+    // A link being destroyed reports nothing to an owner that may itself be going away.
+    onData = nullptr;
+    onError = nullptr;
+    onLost = nullptr;
     sock_->abort();
 }
 
 bool TcpLink::open(std::string&)
 {
     if (sock_->state() != QAbstractSocket::UnconnectedState)
-        sock_->abort();
+        close(); // dropping our own connection to make a new one is not a loss
     sock_->connectToHost(QString::fromStdString(host_), quint16(port_));
     return true;
 }

@@ -19,6 +19,24 @@ std::string trim(const std::string& s)
     const auto e = s.find_last_not_of(" \t\r\n");
     return s.substr(b, e - b + 1);
 }
+
+// Blanks at either end of a value would be lost to the trimming of a read, so such values
+// (and values that begin with a quote) are written between double quotes; a read removes one
+// pair of enclosing quotes.
+bool needsQuotes(const std::string& v)
+{
+    if (v.empty())
+        return false;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return blank(v.front()) || blank(v.back()) || v.front() == '"';
+}
+
+std::string unquote(const std::string& v)
+{
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+        return v.substr(1, v.size() - 2);
+    return v;
+}
 } // namespace
 
 std::string SettingsStore::configDir()
@@ -71,7 +89,7 @@ void SettingsStore::load()
             continue;
         const std::string key = trim(line.substr(0, eq));
         if (!key.empty())
-            sections_[section][key] = trim(line.substr(eq + 1));
+            sections_[section][key] = unquote(trim(line.substr(eq + 1)));
     }
 }
 
@@ -116,19 +134,26 @@ bool SettingsStore::write()
         }
         for (const auto& [name, keys] : sections_) {
             out << '[' << name << "]\n";
-            for (const auto& [k, val] : keys)
-                out << k << '=' << val << '\n';
+            for (const auto& [k, val] : keys) {
+                if (needsQuotes(val))
+                    out << k << "=\"" << val << "\"\n";
+                else
+                    out << k << '=' << val << '\n';
+            }
             out << '\n';
         }
         out.flush();
         if (!out) {
             error_ = "Cannot write settings file " + tmp;
+            out.close();
+            fs::remove(tmp, ec);
             return false;
         }
     }
     fs::rename(tmp, path_, ec);
     if (ec) {
         error_ = "Cannot replace settings file " + path_ + ": " + ec.message();
+        fs::remove(tmp, ec);
         return false;
     }
     return true;

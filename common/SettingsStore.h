@@ -40,8 +40,8 @@ private:
     std::string error_;
 };
 
-// Conversions the way the stored texts are read: a number is its leading decimal value.
-// toInt16 gives false when the text is not a number in -32768..32767.
+// Conversions the way the stored texts are read. Blanks around a number are ignored;
+// toInt16 gives false when the text is not a whole decimal number in -32768..32767.
 bool toInt16(const std::string& text, short& out);
 bool toBool(const std::string& text, bool def);
 inline const char* boolText(bool b) { return b ? "True" : "False"; }

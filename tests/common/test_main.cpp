@@ -1,0 +1,11 @@
+// Test programs of the common library need a QCoreApplication for sockets, serial ports and
+// timers; it lives for the whole run.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
