@@ -1,1 +1,144 @@
-int main(){return 0;}
+// tavsim: a simulated Antenna Control Unit served over TCP on loopback and over a
+// pseudo-terminal, so the panel and the terminal can be tried without the equipment.
+#include "sim/SimServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void say(const QString& line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void fail(const QString& message)
+{
+    std::fprintf(stderr, "tavsim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int count(const QCommandLineParser& p, const QCommandLineOption& o)
+{
+    bool ok = false;
+    const int v = p.value(o).toInt(&ok);
+    if (!ok || v < 0)
+        fail(QStringLiteral("--%1 takes a whole number, not \"%2\"").arg(o.names().constFirst(), p.value(o)));
+    return v;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROGRAM_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated Antenna Control Unit. Serves the controller over TCP (loopback by default)\n"
+        "and over a pseudo-terminal whose path it prints. Prints \"ready\" once it serves."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("TCP port (0: any free port). Default 2000."), QStringLiteral("N"), QStringLiteral("2000"));
+    const QCommandLineOption addressOpt(QStringLiteral("address"), QStringLiteral("Address to listen on. Default 127.0.0.1."), QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption noTcpOpt(QStringLiteral("no-tcp"), QStringLiteral("Do not listen on TCP."));
+    const QCommandLineOption noPtyOpt(QStringLiteral("no-pty"), QStringLiteral("Do not open a pseudo-terminal."));
+    const QCommandLineOption linkOpt(QStringLiteral("link"), QStringLiteral("Make PATH a symbolic link to the pseudo-terminal (removed at exit)."), QStringLiteral("PATH"));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"), QStringLiteral("Send every reply MS milliseconds after its command."), QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption dropOpt(QStringLiteral("drop-every"), QStringLiteral("Lose every Nth reply."), QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption garbleOpt(QStringLiteral("garble-every"), QStringLiteral("Garble every Nth reply."), QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption busyOpt(QStringLiteral("busy-every"), QStringLiteral("Refuse every Nth command with the busy answer ###."), QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption dropLinkOpt(QStringLiteral("drop-link-after"), QStringLiteral("Drop each link SECONDS after it opened (TCP client closed; pseudo-terminal replaced by a new one)."), QStringLiteral("SECONDS"));
+    const QCommandLineOption promptOpt(QStringLiteral("prompt"), QStringLiteral("End replies with CR LF and the prompt \">\" instead of CR."));
+    const QCommandLineOption calmOpt(QStringLiteral("calm"), QStringLiteral("Calm sea: no ship motion and no noise on the readings."));
+    parser.addOptions({portOpt, addressOpt, noTcpOpt, noPtyOpt, linkOpt, delayOpt, dropOpt, garbleOpt, busyOpt,
+                       dropLinkOpt, promptOpt, calmOpt});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
+
+    sim::ServerOptions options;
+    options.tcp = !parser.isSet(noTcpOpt);
+    options.pty = !parser.isSet(noPtyOpt);
+    if (!options.tcp && !options.pty)
+        fail(QStringLiteral("--no-tcp and --no-pty leave nothing to serve"));
+    const int port = count(parser, portOpt);
+    if (port > 65535)
+        fail(QStringLiteral("--port must be 0 to 65535"));
+    options.port = static_cast<quint16>(port);
+    const QString address = parser.value(addressOpt);
+    if (address == QLatin1String("localhost"))
+        options.address = QHostAddress(QHostAddress::LocalHost);
+    else if (!options.address.setAddress(address))
+        fail(QStringLiteral("--address \"%1\" is not an IP address").arg(address));
+    options.linkPath = parser.value(linkOpt);
+    if (!options.linkPath.isEmpty() && !options.pty)
+        fail(QStringLiteral("--link needs the pseudo-terminal"));
+    options.faults.replyDelay = sim::Ms{count(parser, delayOpt)};
+    options.faults.dropEvery = count(parser, dropOpt);
+    options.faults.garbleEvery = count(parser, garbleOpt);
+    options.faults.busyEvery = count(parser, busyOpt);
+    if (parser.isSet(dropLinkOpt)) {
+        bool ok = false;
+        const double s = parser.value(dropLinkOpt).toDouble(&ok);
+        if (!ok || s <= 0)
+            fail(QStringLiteral("--drop-link-after takes a number of seconds above 0"));
+        options.faults.dropLinkAfter = sim::Ms{static_cast<long long>(s * 1000.0 + 0.5)};
+    }
+    if (parser.isSet(promptOpt))
+        options.lineEnd = sim::LineEnd::CrLfPrompt;
+
+    // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        fail(QStringLiteral("cannot set up signal handling"));
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sim::SimServer server(options);
+    server.device().setShipMotion(!parser.isSet(calmOpt));
+    QObject::connect(&server, &sim::SimServer::ptyOpened, [&options](const QString& path) {
+        say(QStringLiteral("pty: ") + path);
+        if (!options.linkPath.isEmpty())
+            say(QStringLiteral("link: %1 -> %2").arg(options.linkPath, path));
+    });
+    QObject::connect(&server, &sim::SimServer::linkDropped, [](const QString& which) {
+        say(QStringLiteral("dropped: ") + which);
+    });
+    QString error;
+    if (!server.start(error)) {
+        server.stop();
+        fail(error);
+    }
+    if (options.tcp)
+        say(QStringLiteral("tcp: %1:%2").arg(options.address.toString()).arg(server.tcpPort()));
+    say(QStringLiteral("ready"));
+
+    const int rc = app.exec();
+    server.stop();
+    say(QStringLiteral("stopped"));
+    return rc;
+}

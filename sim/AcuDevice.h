@@ -1,0 +1,226 @@
+#pragma once
+// The simulated Antenna Control Unit and the pedestal behind it: the state the equipment keeps
+// (parameter memory, antenna axes, tracking, ship heading and position, receiver, PCU modes)
+// and what it does with one framed command. Time passes only through advance().
+//
+// The device knows nothing of links: AcuPort frames the byte stream, applies faults and
+// queues the replies. Several ports may share one device, as the serial and network ports of
+// one controller do.
+#include "sim/CommandParser.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace sim {
+
+// Flag bits of the status words (six per word, bits 0 to 5).
+namespace flag {
+// ACU status word 1
+inline constexpr unsigned slowScan = 1u << 5;
+inline constexpr unsigned satReference = 1u << 4;
+inline constexpr unsigned tracking = 1u << 3;
+inline constexpr unsigned unwrap = 1u << 2;
+// ACU status word 2
+inline constexpr unsigned azTarget = 1u << 5;
+inline constexpr unsigned elPolTarget = 1u << 4;
+inline constexpr unsigned validHeading = 1u << 3;
+inline constexpr unsigned blockMute = 1u << 2;
+inline constexpr unsigned initializing = 1u << 1;
+inline constexpr unsigned searching = 1u << 0;
+// ACU error word 1
+inline constexpr unsigned satelliteRange = 1u << 5;
+inline constexpr unsigned pcuError = 1u << 3;
+// PCU word 1
+inline constexpr unsigned pcuSlowScan = 1u << 5;
+inline constexpr unsigned pcuSatRefEnabled = 1u << 4;
+inline constexpr unsigned pcuCirclex = 1u << 3;
+// PCU word 2
+inline constexpr unsigned pcuAzTarget = 1u << 5;
+inline constexpr unsigned pcuSatRefActive = 1u << 4;
+inline constexpr unsigned pcuValidHeading = 1u << 3;
+inline constexpr unsigned pcuErrorSummary = 1u << 2;
+inline constexpr unsigned pcuInit = 1u << 1;
+inline constexpr unsigned pcuHiElevation = 1u << 0;
+// Receiver status byte
+inline constexpr unsigned fecMask = 7u;
+inline constexpr unsigned fecStar = 1u << 3;
+inline constexpr unsigned tone = 1u << 4;
+inline constexpr unsigned lnb18V = 1u << 5;
+// Receiver flags (companion byte)
+inline constexpr unsigned carrierLock = 1u << 0;
+} // namespace flag
+
+// Codes of the ACU parameters the simulation itself uses. Multi-byte values are kept as a
+// high and a low byte under two consecutive codes, as the controller stores them.
+namespace param {
+inline constexpr unsigned char elStepSize = 'G';
+inline constexpr unsigned char azStepSize = 'H';
+inline constexpr unsigned char systemType = 'N';
+inline constexpr unsigned char polangType = 'P';
+inline constexpr unsigned char latitudeHi = 'b';  // + 'c': tenths of a degree
+inline constexpr unsigned char latitudeNS = 'd';  // bit 0 set: south
+inline constexpr unsigned char longitudeHi = 'e'; // + 'f': tenths of a degree
+inline constexpr unsigned char longitudeEW = 'g'; // bit 4 set: west
+inline constexpr unsigned char satLonHi = 'h';    // + 'i': tenths of a degree
+inline constexpr unsigned char satEW = 'j';       // bit 4 set: west
+inline constexpr unsigned char localHeadingHi = 'k'; // + 'l': sixths of a degree
+inline constexpr unsigned char headingHi = 'm';   // + 'n': tenths of a degree
+inline constexpr unsigned char thresholdHi = 'o'; // + 'p'
+inline constexpr unsigned char frequencyHi = 'q'; // + 'r': MHz
+inline constexpr unsigned char symbolRateHi = 's'; // + 't': the field the "q" reply carries
+inline constexpr unsigned char fec = 'u';         // FEC code in bits 4 to 7
+inline constexpr unsigned char agcHi = 'w';       // + 'x': live, level x 16
+inline constexpr unsigned char extAgcHi = 'y';    // + 'z': live, external AGC x 16
+inline constexpr unsigned char polHi = '{';       // + '|': live, polarisation target
+inline constexpr unsigned char nidHi = '}';       // + '~'
+inline constexpr unsigned char trackDisplay = 129;
+inline constexpr unsigned char skew = 138;
+} // namespace param
+
+// Faults of the equipment itself, shown in the error words until reset.
+struct ErrorBits {
+    unsigned acuError1 = 0; // ORed into ACU error word 1
+    unsigned acuError2 = 0; // ACU error word 2
+    unsigned pcuWord3 = 0;  // PCU word 3 (servo and stability limits)
+    unsigned pcuWord4 = 0;  // PCU word 4 (hardware faults)
+};
+
+// A direction in tenths of a degree.
+struct Direction {
+    double azimuth = 0;
+    double elevation = 0;
+};
+
+class AcuDevice {
+public:
+    // Slew rates of the axes, tenths of a degree per second.
+    static constexpr double azimuthRate = 60;
+    static constexpr double elevationRate = 40;
+    static constexpr double crossLevelRate = 40;
+    static constexpr double polarisationRate = 100;
+    // Elevation travel, tenths of a degree.
+    static constexpr double elevationMin = 0;
+    static constexpr double elevationMax = 900;
+    // Cross-level: 900 is level.
+    static constexpr double crossLevelMin = 600;
+    static constexpr double crossLevelMax = 1200;
+    // Half-power beam width, degrees.
+    static constexpr double beamWidth = 2.0;
+    // Pointing error below which the search has found the satellite, degrees.
+    static constexpr double captureError = 1.0;
+    // How long the Initializing flags show after a restart.
+    static constexpr Ms initializingTime{2000};
+    // Integration step of the axes.
+    static constexpr Ms motionStep{20};
+
+    AcuDevice();
+
+    // Lets time pass: the axes move toward their targets, tracking follows the satellite.
+    void advance(Ms dt);
+    Ms now() const { return now_; }
+
+    // False for the commands the controller never answers ("C", "D" and the DVB version
+    // request "wV", whose answer comes with "w!").
+    static bool answers(const Command& cmd);
+    // Carries out one command; returns the reply line (no line end) or nothing.
+    std::optional<std::string> execute(const Command& cmd);
+    // The reply given instead when the controller is too busy to take the command.
+    static std::string busyReply(const Command& cmd);
+
+    // --- state, in tenths of a degree where angles
+    double azimuth() const { return az_; }
+    double elevation() const { return el_; }
+    double crossLevel() const { return cl_; }
+    double polarisation() const { return pol_; }
+    double azimuthTarget() const { return azTarget_; }
+    double elevationTarget() const { return elTarget_; }
+    // Put the antenna somewhere at once (tests, start position).
+    void placeAntenna(double azimuth, double elevation);
+
+    bool tracking() const { return tracking_; }
+    void setTracking(bool on) { tracking_ = on; }
+
+    // Ship heading including the ship's yaw, tenths of a degree 0..3599.
+    int shipHeading() const;
+    // Antenna azimuth relative to the bow, 0..3599.
+    int relativeAzimuth() const;
+    // Ship motion (yaw, roll, pitch) and the small noise on the receiver and sensor readings;
+    // on by default. Off gives a calm sea and exact, repeatable readings.
+    void setShipMotion(bool on) { shipMotion_ = on; }
+
+    // Where the satellite is seen from the ship, and how far the beam is off it (degrees).
+    Direction satelliteDirection() const;
+    double pointingError() const;
+
+    // Receiver: the signal level shown (the status reply carries three times this value),
+    // the level at any frequency, the external modem AGC (hundredths of a volt).
+    int signalLevel() const;
+    int levelAt(int frequencyMHz) const;
+    int externalAgc() const;
+    bool carrierLock() const;
+
+    unsigned acuWord1() const;
+    unsigned acuWord2() const;
+    unsigned acuError1() const;
+    unsigned acuError2() const;
+    unsigned pcuWord1() const;
+    unsigned pcuWord2() const;
+    unsigned pcuWord3() const;
+    unsigned pcuWord4() const;
+    unsigned receiverStatus() const;
+
+    void injectErrors(const ErrorBits& e) { errors_ = e; }
+    const ErrorBits& injectedErrors() const { return errors_; }
+
+    // Parameter memory: one 16-bit value per code. parameter() gives what a read answers
+    // (the live value for the measured codes).
+    std::uint16_t parameter(unsigned char code) const;
+    void setParameter(unsigned char code, std::uint16_t value) { params_[code] = value; }
+    std::uint16_t pcuParameter(unsigned char code) const { return pcuParams_[code]; }
+    // Two consecutive codes as one 16-bit value (high byte first).
+    int wordParameter(unsigned char hiCode) const;
+    void setWordParameter(unsigned char hiCode, int value);
+
+    int tunedFrequency() const { return wordParameter(param::frequencyHi); }
+    int threshold() const { return wordParameter(param::thresholdHi); }
+    bool toneOn() const { return tone_; }
+    bool lnb18V() const { return lnb18V_; }
+
+    static std::string versionLine();
+
+private:
+    std::optional<std::string> query(unsigned char c);
+    std::optional<std::string> line(const std::string& text);
+    std::string parameterCommand(const std::string& text, std::array<std::uint16_t, 256>& bank);
+    std::string pcuQuery(const std::string& text);
+    std::string pcuMode(const std::string& text);
+    std::string receiverFrequency(const std::string& text);
+    std::string nmea(const std::string& text);
+    std::string status() const;
+
+    void stepMotion(double seconds);
+    void setDefaults();
+    bool initializing() const { return now_ < initializingUntil_; }
+    double yaw() const;   // degrees
+    double roll() const;  // degrees
+    double pitch() const; // degrees
+    double noise(double amplitude) const;
+
+    Ms now_{0};
+    double az_ = 1800, el_ = 300, cl_ = 900, pol_ = 900;
+    double azTarget_ = 1800, elTarget_ = 300, clTarget_ = 900, polTarget_ = 900;
+    double azSpeed_ = 0, elSpeed_ = 0, clSpeed_ = 0; // last step, tenths per second
+    bool tracking_ = false;
+    bool shipMotion_ = true;
+    bool slowScan_ = false, satRef_ = false, circlex_ = false;
+    bool tone_ = false, lnb18V_ = true;
+    Ms initializingUntil_{0};
+    ErrorBits errors_;
+    std::array<std::uint16_t, 256> params_{};
+    std::array<std::uint16_t, 256> saved_{};
+    std::array<std::uint16_t, 256> pcuParams_{};
+};
+
+} // namespace sim

@@ -1,0 +1,294 @@
+// The tavsim program as a technician starts it: it prints where it serves, greets TCP
+// clients, answers over TCP and over its pseudo-terminal, applies the fault options, and
+// cleans up on SIGTERM. Every wait is bounded.
+#include "ReplyChecks.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+using namespace simtest;
+
+namespace {
+
+constexpr int kStartTimeoutMs = 10000;
+constexpr int kReplyTimeoutMs = 5000;
+constexpr int kMaxWaits = 1000; // upper bound on wait rounds of any loop below
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char name[] = "sim_integration_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+QString tavsimPath()
+{
+    const QString env = qEnvironmentVariable("TAVSIM");
+    return env.isEmpty() ? QStringLiteral(TAVSIM_PATH) : env;
+}
+
+// One running tavsim; stopped (SIGTERM, then kill) when it goes out of scope.
+struct Tavsim {
+    QProcess proc;
+    QString output;
+    quint16 tcpPort = 0;
+    QString ptyPath;
+    bool ready = false;
+
+    explicit Tavsim(const QStringList& args)
+    {
+        ensureApp();
+        proc.setProgram(tavsimPath());
+        proc.setArguments(args);
+        proc.setProcessChannelMode(QProcess::SeparateChannels);
+        proc.start();
+        if (!proc.waitForStarted(kStartTimeoutMs))
+            return;
+        QDeadlineTimer deadline(kStartTimeoutMs);
+        for (int i = 0; i < kMaxWaits && !ready && !deadline.hasExpired(); ++i) {
+            if (!proc.canReadLine() && !proc.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
+                if (proc.state() != QProcess::Running)
+                    break;
+            readLines();
+        }
+    }
+    ~Tavsim()
+    {
+        if (proc.state() != QProcess::NotRunning) {
+            proc.terminate();
+            if (!proc.waitForFinished(kStartTimeoutMs))
+                proc.kill();
+            proc.waitForFinished(kStartTimeoutMs);
+        }
+    }
+    void readLines()
+    {
+        while (proc.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(proc.readLine()).trimmed();
+            output += line + QLatin1Char('\n');
+            if (line.startsWith(QLatin1String("tcp: ")))
+                tcpPort = static_cast<quint16>(line.section(QLatin1Char(':'), -1).toUInt());
+            else if (line.startsWith(QLatin1String("pty: ")))
+                ptyPath = line.mid(5);
+            else if (line == QLatin1String("ready"))
+                ready = true;
+        }
+    }
+    // Ends the program with SIGTERM; true when it exited normally with status 0.
+    bool stop()
+    {
+        proc.terminate();
+        const bool finished = proc.waitForFinished(kStartTimeoutMs);
+        output += QString::fromLocal8Bit(proc.readAllStandardOutput());
+        return finished && proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 0;
+    }
+};
+
+// Reads one CR-ended line from a socket, keeping what follows in buffer.
+std::string readLine(QTcpSocket& s, std::string& buffer)
+{
+    QDeadlineTimer deadline(kReplyTimeoutMs);
+    for (int i = 0; i < kMaxWaits; ++i) {
+        const auto cr = buffer.find('\r');
+        if (cr != std::string::npos) {
+            std::string line = buffer.substr(0, cr);
+            buffer.erase(0, cr + 1);
+            return line;
+        }
+        if (deadline.hasExpired() || s.state() != QAbstractSocket::ConnectedState)
+            break;
+        if (s.bytesAvailable() == 0)
+            s.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        const QByteArray data = s.readAll();
+        buffer.append(data.constData(), static_cast<std::size_t>(data.size()));
+    }
+    return "<no line: " + buffer + ">";
+}
+
+std::string askTcp(QTcpSocket& s, std::string& buffer, const std::string& cmd)
+{
+    s.write(cmd.data(), static_cast<qint64>(cmd.size()));
+    s.flush();
+    return readLine(s, buffer);
+}
+
+// The controller's serial side as a client sees it: a raw terminal device.
+struct PtyClient {
+    int fd = -1;
+    std::string buffer;
+    explicit PtyClient(const QString& path)
+    {
+        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            termios t{};
+            ::tcgetattr(fd, &t);
+            ::cfmakeraw(&t);
+            ::tcsetattr(fd, TCSANOW, &t);
+        }
+    }
+    ~PtyClient()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    std::string ask(const std::string& cmd)
+    {
+        if (::write(fd, cmd.data(), cmd.size()) != static_cast<ssize_t>(cmd.size()))
+            return "<write failed>";
+        QDeadlineTimer deadline(kReplyTimeoutMs);
+        for (int i = 0; i < kMaxWaits; ++i) {
+            const auto cr = buffer.find('\r');
+            if (cr != std::string::npos) {
+                std::string line = buffer.substr(0, cr);
+                buffer.erase(0, cr + 1);
+                return line;
+            }
+            if (deadline.hasExpired())
+                break;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))) > 0) {
+                char buf[256];
+                const ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n > 0)
+                    buffer.append(buf, static_cast<std::size_t>(n));
+            }
+        }
+        return "<no line: " + buffer + ">";
+    }
+};
+
+} // namespace
+
+TEST(Tavsim, GreetsOnTcpOnlyAndAnswersOnBothLinks)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("acu"));
+    Tavsim t({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--calm"), QStringLiteral("--link"), link});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    ASSERT_NE(t.tcpPort, 0) << "--port 0 picks a free port and prints it";
+    ASSERT_FALSE(t.ptyPath.isEmpty());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), t.ptyPath);
+
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+    ASSERT_TRUE(s.waitForConnected(kReplyTimeoutMs));
+    std::string buffer;
+    EXPECT_EQ(readLine(s, buffer), "TAVSIM NET READY");
+    const std::string tcpStatus = askTcp(s, buffer, "S");
+    EXPECT_TRUE(statusReplyValid(tcpStatus)) << tcpStatus;
+    EXPECT_EQ(askTcp(s, buffer, "mN999\r\n"), "mN065");
+
+    {
+        PtyClient p(link); // through the link, as a panel set to that path would
+        ASSERT_GE(p.fd, 0);
+        const std::string first = p.ask("S");
+        EXPECT_TRUE(statusReplyValid(first)) << "the first line on the serial side is the reply: " << first;
+    }
+    {
+        PtyClient again(t.ptyPath); // closed and opened again: still served
+        ASSERT_GE(again.fd, 0);
+        EXPECT_EQ(again.ask("?   V\r\n"), "PCU VER 2.31 SIM");
+    }
+    // One antenna behind both links: a target set over TCP shows on the serial side.
+    EXPECT_EQ(askTcp(s, buffer, "mA042\r\n"), "mA042");
+    PtyClient p(t.ptyPath);
+    EXPECT_EQ(p.ask("mA999\r\n"), "mA042");
+
+    EXPECT_TRUE(t.stop()) << t.output.toStdString();
+    EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link is removed at exit";
+}
+
+TEST(Tavsim, FaultOptionsReachTheLink)
+{
+    const struct {
+        const char* name;
+        QStringList args;
+        std::function<void(const std::string& reply)> check;
+    } cases[] = {
+        {"busy", {QStringLiteral("--busy-every"), QStringLiteral("1")},
+         [](const std::string& r) { EXPECT_EQ(r, "###"); }},
+        {"garbled", {QStringLiteral("--garble-every"), QStringLiteral("1")},
+         [](const std::string& r) {
+             EXPECT_FALSE(statusReplyValid(r)) << r;
+             EXPECT_EQ(r.size(), 13u);
+         }},
+        {"prompt", {QStringLiteral("--prompt")},
+         [](const std::string& r) { EXPECT_TRUE(statusReplyValid(r)) << r; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tavsim t(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-pty")} + c.args);
+        ASSERT_TRUE(t.ready) << t.output.toStdString();
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+        ASSERT_TRUE(s.waitForConnected(kReplyTimeoutMs));
+        std::string buffer;
+        readLine(s, buffer); // greeting
+        c.check(askTcp(s, buffer, "S"));
+    }
+}
+
+TEST(Tavsim, DroppedLinkClosesTheTcpClient)
+{
+    Tavsim t({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-pty"),
+              QStringLiteral("--drop-link-after"), QStringLiteral("0.3")});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+    ASSERT_TRUE(s.waitForConnected(kReplyTimeoutMs));
+    std::string buffer;
+    EXPECT_EQ(readLine(s, buffer), "TAVSIM NET READY");
+    EXPECT_TRUE(s.state() == QAbstractSocket::UnconnectedState || s.waitForDisconnected(kReplyTimeoutMs));
+    t.proc.waitForReadyRead(kReplyTimeoutMs);
+    t.readLines();
+    EXPECT_TRUE(t.output.contains(QLatin1String("dropped: tcp"))) << t.output.toStdString();
+
+    // A new client is served (and greeted) again.
+    QTcpSocket again;
+    again.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+    ASSERT_TRUE(again.waitForConnected(kReplyTimeoutMs));
+    std::string b2;
+    EXPECT_EQ(readLine(again, b2), "TAVSIM NET READY");
+}
+
+TEST(Tavsim, CommandLineIsChecked)
+{
+    ensureApp();
+    const struct {
+        QStringList args;
+        bool ok;
+        const char* inOutput;
+    } cases[] = {
+        {{QStringLiteral("--help")}, true, "--drop-link-after"},
+        {{QStringLiteral("--version")}, true, PROGRAM_VERSION},
+        {{QStringLiteral("--no-tcp"), QStringLiteral("--no-pty")}, false, "nothing to serve"},
+        {{QStringLiteral("--drop-every"), QStringLiteral("x")}, false, "whole number"},
+        {{QStringLiteral("--port"), QStringLiteral("70000")}, false, "0 to 65535"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(tavsimPath(), c.args);
+        ASSERT_TRUE(p.waitForFinished(kStartTimeoutMs));
+        const QString out = QString::fromLocal8Bit(p.readAll());
+        EXPECT_EQ(p.exitCode() == 0, c.ok) << out.toStdString();
+        EXPECT_TRUE(out.contains(QLatin1String(c.inOutput))) << out.toStdString();
+    }
+}
