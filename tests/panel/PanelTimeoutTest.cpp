@@ -52,21 +52,46 @@ TEST_F(PanelTest, ReplyTimeoutMenuSetsTheWait)
     }
 }
 
-TEST_F(PanelTest, TimeoutBeforeTheDumpPassesPosition31ShowsTimeOut)
+TEST_F(PanelTest, UnansweredDumpBelowPosition31IsAPlainTimeout)
 {
-    startPolling();
-    panel->BeginDump("!m0999!m1999!m2999!m3999!m4999!m5999");
-    clock.advance(80ms * 4); // four elements: position 25
-    EXPECT_EQ(main.dumpPos, 25);
-    shared.diagStop = true; // hold the dump where it is
-    const Ms armed = journal.writes.front().at;
-    clock.advance(armed + 3000ms - clock.now() - 1ms);
-    EXPECT_NE(main.status[1], "Status: TimeOut");
-    clock.advance(1ms);
-    EXPECT_EQ(main.status[1], "Status: TimeOut");
-    EXPECT_EQ(portLamp().fill, panel::kCyan);
-    EXPECT_EQ(main.dumpPos, 25);
-    EXPECT_TRUE(ui.messages.empty());
+    struct Case {
+        int elements; // parameter queries in the dump sequence, 6 characters each
+        int pos;      // where the dump stands when the reply timeout falls due
+        bool ends;    // the dump gives up with a message
+    };
+    const Case cases[] = {{1, 7, false}, {4, 25, false}, {5, 31, true}, {6, 37, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.elements) + " elements");
+        panel.reset();
+        links.clear();
+        journal = {};
+        shared = {};
+        main = {};
+        ui.messages.clear();
+        startPolling();
+        std::string seq;
+        for (int i = 0; i < c.elements; ++i)
+            seq += "!m" + std::to_string(i) + "999";
+        panel->BeginDump(seq);
+        clock.advance(80ms * (c.elements + 1));
+        EXPECT_EQ(main.dumpPos, c.pos);
+        ASSERT_FALSE(journal.writes.empty());
+        const Ms armed = journal.writes.front().at;
+        clock.advance(armed + 3000ms - clock.now() - 1ms);
+        EXPECT_NE(main.status[1], "Status: TimeOut");
+        EXPECT_TRUE(ui.messages.empty());
+        clock.advance(1ms);
+        if (c.ends) {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_EQ(main.dumpPos, 0);
+        } else {
+            EXPECT_EQ(main.status[1], "Status: TimeOut");
+            EXPECT_EQ(portLamp().fill, panel::kCyan);
+            EXPECT_FALSE(portLamp().cycleMark);
+            EXPECT_EQ(main.dumpPos, c.pos);
+            EXPECT_TRUE(ui.messages.empty());
+        }
+    }
 }
 
 TEST_F(PanelTest, DumpWithoutAnyReplyEndsWithAMessage)
