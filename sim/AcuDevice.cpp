@@ -595,7 +595,6 @@ std::string AcuDevice::pcuQuery(const std::string& text)
     const std::size_t at = text.find_last_not_of(' ');
     if (at == 0 || at == std::string::npos)
         return errorReply(text);
-    const double t = static_cast<double>(now_.count()) / 1000.0;
     switch (text[at]) {
     case 'S':
         return reply::pcuStatus(pcuWord1(), pcuWord2(), pcuWord3(), pcuWord4());
@@ -622,7 +621,7 @@ std::string AcuDevice::pcuQuery(const std::string& text)
     case 'y':
         // Torque commands about 128, following the rates and the sea.
         return reply::torque(128 + roundInt(clSpeed_ / 4 + roll() * 2), 128 + roundInt(elSpeed_ / 4 + pitch() * 2),
-                             128 + roundInt(azSpeed_ / 4 + 3 * std::sin(t)));
+                             128 + roundInt(azSpeed_ / 4 + yaw() * 2));
     case '@': case '?': case '=':
         return reply::shipPosition(wordParameter(param::latitudeHi), (params_[param::latitudeNS] & 1) != 0,
                                    wordParameter(param::longitudeHi), (params_[param::longitudeEW] & 16) != 0);

@@ -48,6 +48,7 @@ struct Tavsim {
     QString output;
     quint16 tcpPort = 0;
     QString ptyPath;
+    int ptyOpenings = 0; // "pty:" lines seen
     bool ready = false;
 
     explicit Tavsim(const QStringList& args)
@@ -83,8 +84,10 @@ struct Tavsim {
             output += line + QLatin1Char('\n');
             if (line.startsWith(QLatin1String("tcp: ")))
                 tcpPort = static_cast<quint16>(line.section(QLatin1Char(':'), -1).toUInt());
-            else if (line.startsWith(QLatin1String("pty: ")))
+            else if (line.startsWith(QLatin1String("pty: "))) {
                 ptyPath = line.mid(5);
+                ++ptyOpenings;
+            }
             else if (line == QLatin1String("ready"))
                 ready = true;
         }
@@ -110,12 +113,14 @@ std::string readLine(QTcpSocket& s, std::string& buffer)
             buffer.erase(0, cr + 1);
             return line;
         }
-        if (deadline.hasExpired() || s.state() != QAbstractSocket::ConnectedState)
-            break;
-        if (s.bytesAvailable() == 0)
-            s.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        // What arrived before a disconnect is still read.
         const QByteArray data = s.readAll();
         buffer.append(data.constData(), static_cast<std::size_t>(data.size()));
+        if (!data.isEmpty())
+            continue;
+        if (deadline.hasExpired() || s.state() != QAbstractSocket::ConnectedState)
+            break;
+        s.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
     }
     return "<no line: " + buffer + ">";
 }
@@ -265,6 +270,35 @@ TEST(Tavsim, DroppedLinkClosesTheTcpClient)
     ASSERT_TRUE(again.waitForConnected(kReplyTimeoutMs));
     std::string b2;
     EXPECT_EQ(readLine(again, b2), "TAVSIM NET READY");
+}
+
+TEST(Tavsim, DroppedPseudoTerminalIsReplacedAndTheLinkFollows)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("acu"));
+    Tavsim t({QStringLiteral("--no-tcp"), QStringLiteral("--link"), link, QStringLiteral("--drop-link-after"),
+              QStringLiteral("1")});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    PtyClient before(link);
+    ASSERT_GE(before.fd, 0);
+    EXPECT_TRUE(statusReplyValid(before.ask("S")));
+
+    QDeadlineTimer deadline(kReplyTimeoutMs);
+    for (int i = 0; i < kMaxWaits && t.ptyOpenings < 2 && !deadline.hasExpired(); ++i) {
+        t.proc.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+        t.readLines();
+    }
+    ASSERT_EQ(t.ptyOpenings, 2) << t.output.toStdString();
+    EXPECT_TRUE(t.output.contains(QLatin1String("dropped: pty")));
+    pollfd hup{before.fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&hup, 1, kReplyTimeoutMs), 1);
+    EXPECT_NE(hup.revents & POLLHUP, 0) << "the client of the dropped terminal sees a hang-up";
+
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), t.ptyPath);
+    PtyClient after(link);
+    ASSERT_GE(after.fd, 0);
+    EXPECT_TRUE(statusReplyValid(after.ask("S")));
 }
 
 TEST(Tavsim, CommandLineIsChecked)
