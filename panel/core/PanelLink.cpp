@@ -236,8 +236,16 @@ void PanelLink::optAntenna_Click(int i)
         s_.selectionGuard = false;
         return;
     }
-    if (s_.open)
-        mnuOpen_Click();
+    if (s_.open) {
+        if (!activeIsSerial() && !(link_ && link_->isOpen())) {
+            // The connection has already gone: the open/close command would try to connect to
+            // the antenna being given up, so just mark it closed.
+            closeLink();
+            s_.open = false;
+        } else {
+            mnuOpen_Click();
+        }
+    }
     // A command-line link stands for the profile chosen at start; a new choice uses its own.
     s_.endpoint.reset();
     s_.profiles.select = short(i + 1);

@@ -238,6 +238,55 @@ TEST_F(PanelTest, ChoosingAnotherAntennaSwitchesProfile)
     EXPECT_TRUE(links.back()->isOpen());
 }
 
+TEST_F(PanelTest, ChoosingAnAntennaAfterTheTcpConnectionDroppedOpensTheNewOne)
+{
+    struct Case {
+        const char* name;
+        std::optional<Ms> oldReconnects; // how the dropped device would answer a new connect
+        bool newIsSerial;
+    };
+    const Case cases[] = {
+        {"old device gone, new serial", std::nullopt, true},
+        {"old device back, new serial", 0ms, true},
+        {"old device gone, new TCP", std::nullopt, false},
+        {"old device back, new TCP", 0ms, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        panel.reset();
+        links.clear();
+        journal = {};
+        shared = {};
+        main = {};
+        ui.messages.clear();
+        connectAfterByProfile.clear();
+        store->save(common::kSection, "Select", "1");
+        useTcpProfile(1);
+        if (c.newIsSerial)
+            store->save(common::kSection, "Serial2", "True");
+        else
+            useTcpProfile(2);
+        startPolling();
+        EXPECT_EQ(ticks(1), (std::vector<std::string>{"S"}));
+        link().drop();
+        link().connectAfter = c.oldReconnects;
+        connectAfterByProfile[1] = c.oldReconnects;
+        const Ms before = clock.now();
+
+        panel->optAntenna_Click(1);
+
+        ASSERT_FALSE(ui.messages.empty());
+        EXPECT_EQ(ui.messages[0].text, "Close Port for Antenna 1\rand\rOpen Port for Antenna 2?");
+        EXPECT_EQ(ui.messages.size(), 1u) << ui.messages.back().text;
+        EXPECT_TRUE(shared.open);
+        EXPECT_EQ(shared.profiles.select, 2);
+        EXPECT_TRUE(link().isOpen());
+        EXPECT_EQ(main.status[1], "Status: Port Open");
+        EXPECT_LT(clock.now() - before, 1000ms) << "waited for the antenna that was given up";
+        EXPECT_EQ(ticks(4), (std::vector<std::string>{"S"}));
+    }
+}
+
 TEST_F(PanelTest, CancellingTheAntennaChoiceReselectsThePreviousButtonOnce)
 {
     startPolling();

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,7 +76,8 @@ protected:
             auto l = std::make_unique<FakeLink>(serial ? FakeLink::Kind::Serial : FakeLink::Kind::Tcp, clock,
                                                 &journal);
             l->failOpen = nextFailOpen;
-            l->connectAfter = nextConnectAfter;
+            const auto own = connectAfterByProfile.find(s.profiles.select);
+            l->connectAfter = own != connectAfterByProfile.end() ? own->second : nextConnectAfter;
             links.push_back(l.get());
             return l;
         };
@@ -137,6 +139,8 @@ protected:
     std::vector<FakeLink*> links;
     bool nextFailOpen = false;
     std::optional<Ms> nextConnectAfter = Ms{0};
+    // TCP devices that answer differently from nextConnectAfter, by profile number.
+    std::map<int, std::optional<Ms>> connectAfterByProfile;
     std::vector<std::pair<std::string, std::string>> decoded; // (reply line, its command)
     std::function<void(const std::string&, const std::string&)> onDecode;
     std::unique_ptr<panel::PanelLink> panel;
