@@ -184,18 +184,3 @@ TEST(ReplyShape, FieldsStayFixedWidthAtTheEdgesOfTheirRange)
     for (const auto& c : cases)
         EXPECT_EQ(c.line, c.expected);
 }
-
-TEST(ReplyShape, StatusReplyCarriesEachWordAsOneCharacterFromAt)
-{
-    sim::reply::AcuStatus st;
-    st.word1 = 8;      // tracking
-    st.word2 = 63;     // every flag
-    st.error1 = 0;
-    st.error2 = 1 << 4;
-    st.agcRaw = 1860;
-    st.receiverFlags = 1;
-    st.receiverStatus = 15; // FEC code 7 with the star bit
-    const std::string line = sim::reply::status(st);
-    EXPECT_EQ(line, std::string("SH\x7F@PL1860 AO"));
-    EXPECT_TRUE(statusReplyValid(line));
-}
