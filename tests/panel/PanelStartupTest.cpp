@@ -183,3 +183,52 @@ TEST_F(PanelTest, ShutdownSavesQueryAndMode)
 
 } // namespace
 } // namespace paneltest
+
+namespace paneltest {
+namespace {
+
+TEST_F(PanelTest, StartTimerWaitsWhileDiagnosticsAreStoppedAndStopsOnAnEmptyPollSequence)
+{
+    startPolling();
+    EXPECT_EQ(ticks(1), (std::vector<std::string>{"S"}));
+
+    // A screen key with the diagnostics Stop box checked before the start timer runs: the
+    // start timer keeps looking every second and starts the scheduler once Stop is cleared.
+    panel->EnterScreen(16, "SHIP ", "SPH@");
+    shared.diagStop = true;
+    shared.oneShot = "V";
+    clock.advance(600ms);
+    EXPECT_TRUE(shared.oneShot.empty()) << "the start timer drops a pending one-shot command";
+    EXPECT_FALSE(panel->timer3().enabled());
+    EXPECT_TRUE(panel->timer1().enabled());
+    EXPECT_EQ(panel->timer1().interval(), 1000ms);
+    EXPECT_FALSE(portLamp().hollow);
+    EXPECT_TRUE(portLamp().cycleMark);
+    EXPECT_TRUE(ticks(10).empty());
+
+    shared.diagStop = false;
+    const auto sent = ticks(6); // within 1000 ms the start timer runs, then one pacing tick
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], "S");
+    EXPECT_TRUE(panel->timer3().enabled());
+    EXPECT_FALSE(panel->timer1().enabled());
+
+    // An empty poll sequence: the start timer stops and nothing is polled.
+    panel->EnterScreen(128, "MODE", "");
+    clock.advance(600ms);
+    EXPECT_FALSE(panel->timer1().enabled());
+    EXPECT_FALSE(panel->timer3().enabled());
+    EXPECT_TRUE(ticks(10).empty());
+
+    // Restart resumes polling at once on the given screen.
+    main.poll = "SPHu";
+    main.pollPos = 1;
+    panel->Restart(64);
+    EXPECT_EQ(main.displayState, 64);
+    EXPECT_EQ(panel->timer1().interval(), 10ms);
+    EXPECT_TRUE(ticks(1, 209ms).empty());
+    EXPECT_EQ(ticks(1, 1ms), (std::vector<std::string>{"S"}));
+}
+
+} // namespace
+} // namespace paneltest
