@@ -144,11 +144,15 @@ frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), 
     connect(txtPort_, &QLineEdit::textEdited, this, [this](const QString& t) {
         short port = 0;
         const bool ok = common::toInt16(t.toStdString(), port);
-        if (ok)
-            main_.shared().profiles[profile()].port = port;
+        // A text that is no port number leaves the port as it was before this edit began,
+        // not at whatever shorter number was typed on the way ("4000" on the way to "40000").
+        main_.shared().profiles[profile()].port = ok ? port : portBefore_;
         // A text that is no 16-bit number leaves the stored port as it was; say so by colour.
         txtPort_->setStyleSheet(ok || t.isEmpty() ? QString() : QString("QLineEdit { background: #ffd0d0; }"));
         txtPort_->setToolTip(ok || t.isEmpty() ? QString() : QString("Not a port number (1 to 32767)"));
+    });
+    connect(txtPort_, &QLineEdit::editingFinished, this, [this] {
+        portBefore_ = main_.shared().profiles[profile()].port;
     });
     connect(txtCaption_, &QLineEdit::textEdited, this, [this](const QString& t) {
         main_.shared().profiles[profile()].caption = t.toStdString();
@@ -172,7 +176,6 @@ int frmProperties::profile() const { return tabSettings_->currentIndex() + 1; }
 
 void frmProperties::showProfile(int n)
 {
-    loading_ = true;
     const auto& p = main_.shared().profiles[n];
     Check1_->setChecked(p.enabled);
     txtCaption_->setText(QString::fromStdString(p.caption));
@@ -183,11 +186,11 @@ void frmProperties::showProfile(int n)
     cboSpeed_->setCurrentText(speed);
     txtAddress_->setText(QString::fromStdString(p.address));
     txtPort_->setText(QString::number(p.port));
+    portBefore_ = p.port;
     txtPort_->setStyleSheet(QString());
     optSerial_->setChecked(p.serial);
     optTCPIP_->setChecked(!p.serial);
     fraTCPIP_->setVisible(!p.serial);
-    loading_ = false;
 }
 
 void frmProperties::optSerial_Click()

@@ -46,5 +46,5 @@ private:
     QLineEdit* txtPort_ = nullptr;
     QLineEdit* txtCaption_ = nullptr;
     QCheckBox* Check1_ = nullptr;
-    bool loading_ = false;
+    short portBefore_ = 0; // the port when editing of txtPort began
 };

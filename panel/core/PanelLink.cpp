@@ -150,7 +150,10 @@ void PanelLink::ensureLink()
         link_->onData = nullptr;
         link_->onError = nullptr;
         link_->onLost = nullptr;
-        link_->close();
+        // The old link lets go of its device before the new one opens it.
+        if (link_->isOpen())
+            link_->close();
+        link_.reset();
     }
     link_ = makeLink_ ? makeLink_(s_) : nullptr;
     if (!link_)
