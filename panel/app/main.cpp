@@ -12,6 +12,22 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+
+namespace {
+// Protocol bytes for a trace line: control and 8-bit bytes as <nn> in decimal.
+std::string printable(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 32 && c < 127)
+            out += char(c);
+        else
+            out += "<" + std::to_string(int(c)) + ">";
+    }
+    return out;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -30,6 +46,8 @@ int main(int argc, char** argv)
     QCommandLineOption shotOpt("screenshot", "Write a picture of the main window to FILE after the given time, then exit.",
                                "file");
     QCommandLineOption quitOpt("quit-after", "Close the window after SECONDS.", "seconds");
+    QCommandLineOption traceOpt("trace", "Print every command sent and every reply with the command it was matched to.");
+    cli.addOption(traceOpt);
     cli.addOption(connectOpt);
     cli.addOption(shotOpt);
     cli.addOption(quitOpt);
@@ -47,6 +65,17 @@ int main(int argc, char** argv)
             return 2;
         }
         w.shared().endpoint = *e;
+    }
+
+    if (cli.isSet(traceOpt)) {
+        w.link().onSent = [](const std::string& cmd) {
+            std::printf("sent  %s\n", printable(cmd).c_str());
+            std::fflush(stdout);
+        };
+        w.link().onReply = [](const std::string& line, const std::string& cmd) {
+            std::printf("reply %-24s for %s\n", printable(line).c_str(), printable(cmd).c_str());
+            std::fflush(stdout);
+        };
     }
 
     w.Form_Load();
@@ -67,6 +96,8 @@ int main(int argc, char** argv)
                     std::printf("screenshot: %s\n", qPrintable(shot));
                 std::fflush(stdout);
             }
+            std::printf("status: %s\n", w.state().status[1].c_str());
+            std::fflush(stdout);
             w.close();
         });
     }

@@ -465,6 +465,8 @@ void PanelLink::handleLine()
     }
     const std::string command = r.slot[size_t(r.read)];
     r.read = (r.read + 1) % kRingSize;
+    if (onReply)
+        onReply(line, command);
     if (decode)
         decode(line, command);
 }

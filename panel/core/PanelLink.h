@@ -86,8 +86,10 @@ public:
     // Parameter upload: whether its file is open, and its next prepared line.
     std::function<bool()> uploadOpen;
     std::function<std::string()> uploadNextLine;
-    // Called each time a command leaves the panel (for diagnostics and tests).
+    // Called each time a command leaves the panel, and each time a reply line has been matched
+    // to the command it answers (before decoding): for tracing and tests.
     std::function<void(const std::string&)> onSent;
+    std::function<void(const std::string& line, const std::string& command)> onReply;
 
     common::Timer& timer1() { return *timer1_; }
     common::Timer& timer2() { return *timer2_; }
