@@ -105,6 +105,27 @@ TEST_P(PanelOverLink, StartUpWaitsThenSendsThePollSequenceOneElementPerTickAndMa
     EXPECT_TRUE(b.ui.messages.empty());
 }
 
+TEST_P(PanelOverLink, ReopeningPollsAfterTheScreenKeyPause)
+{
+    SimBench b(GetParam());
+    b.link->Startup();
+    b.clock.advance(Ms{2500});
+    b.link->mnuOpen_Click(); // close
+    ASSERT_FALSE(b.shared.open);
+    b.link->mnuOpen_Click(); // open again: the ANTENNA key pauses polling for 600 ms
+    ASSERT_TRUE(b.shared.open);
+    const Ms reopened = b.clock.now();
+    const size_t before = b.departures.size();
+    const std::string crossedBefore = b.crossed;
+    b.clock.advance(Ms{1000});
+    ASSERT_FALSE(b.stalled);
+    ASSERT_EQ(b.departures.size(), before + 2);
+    EXPECT_EQ(b.departures[before].at - reopened, Ms{800});
+    EXPECT_EQ(b.departures[before].bytes, "S");
+    EXPECT_EQ(b.departures[before + 1].at - reopened, Ms{1000});
+    EXPECT_EQ(b.crossed.substr(crossedBefore.size()), "SP");
+}
+
 TEST_P(PanelOverLink, FasterPacingSendsOneCommandPerTick)
 {
     SimBench b(GetParam());
