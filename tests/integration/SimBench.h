@@ -79,7 +79,7 @@ class SimBench {
 public:
     enum class Kind { Pty, Tcp };
 
-    explicit SimBench(Kind kind) : kind_(kind), ui(clock)
+    explicit SimBench(Kind kind) : ui(clock), kind_(kind)
     {
         const auto dir = std::filesystem::temp_directory_path() / ("panel-sim-" + std::to_string(::getpid()) + "-"
                                                                    + std::to_string(++counter()));
