@@ -548,7 +548,13 @@ void PanelLink::EnterScreen(int displayState, const std::string& title, const st
     ui_.refresh();
 }
 
-void PanelLink::cmdANT_Click() { EnterScreen(64, "ANTENNA ", kAntennaPoll); }
+void PanelLink::cmdANT_Click()
+{
+    if (antennaKey)
+        antennaKey();
+    else
+        EnterScreen(64, "ANTENNA ", kAntennaPoll);
+}
 
 void PanelLink::Restart(int displayState)
 {

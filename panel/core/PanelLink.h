@@ -70,8 +70,9 @@ public:
 
     // Screen keys: stop polling, set the poll sequence, and resume through Timer1 after 600 ms.
     void EnterScreen(int displayState, const std::string& title, const std::string& pollSequence);
-    // The ANTENNA key.
+    // The ANTENNA key (run when the link opens): the front panel's, when one is attached.
     void cmdANT_Click();
+    std::function<void()> antennaKey;
     // Resume polling at once on the given screen.
     void Restart(int displayState);
 
