@@ -105,13 +105,18 @@ AcuDevice::AcuDevice()
 void AcuDevice::setDefaults()
 {
     params_.fill(0);
-    // Trims, step and search settings.
+    // Trims (tenths, 16-bit as high and low byte): elevation +1.2, azimuth -0.5.
+    setWordParameter('A', 12);
+    setWordParameter('C', -5);
+    // Step and search settings.
     params_['F'] = 100; // auto threshold
     params_[param::elStepSize] = 4;
     params_[param::azStepSize] = 4;
+    params_['I'] = 5;   // step integral
     params_['J'] = 10;  // search increment
     params_['K'] = 100; // search limit
     params_['L'] = 30;  // search delay
+    params_['M'] = 5;   // sweep increment
     params_[param::systemType] = 65; // sat load on reset, LNB voltage on
     params_['O'] = 2;   // gyro type
     params_[param::polangType] = 64; // auto pol
@@ -134,6 +139,10 @@ void AcuDevice::setDefaults()
     params_[param::fec] = 3 * 16;
     setWordParameter(param::nidHi, 0x1A2B);
     params_[param::trackDisplay] = 1;
+    // One blockage zone astern (the mast): 165.0 to 195.0 relative, below 25 degrees.
+    setWordParameter(param::blockZones[0].azFromHi, 1650);
+    setWordParameter(param::blockZones[0].azToHi, 1950);
+    params_[param::blockZones[0].elevation] = 25;
     // PCU parameters "0" to ";".
     pcuParams_.fill(0);
     const std::uint16_t pcuDefaults[] = {3, 40, 40, 60, 0, 0, 0, 0, 8, 0, 1, 0};
@@ -168,6 +177,42 @@ std::uint16_t AcuDevice::parameter(unsigned char code) const
     }
 }
 
+void AcuDevice::powerUp()
+{
+    tracking_ = false;
+    placeAntenna(wordParameter(param::headingHi), stowElevation);
+    startInitializing(true);
+}
+
+void AcuDevice::startInitializing(bool loadSatellite)
+{
+    initializingUntil_ = now_ + initializingTime;
+    if (loadSatellite)
+        satLoadPending_ = true;
+}
+
+void AcuDevice::raiseServoFault()
+{
+    errors_.pcuWord3 |= flag::pcuAzTorqueLimit;
+    errors_.acuError2 |= flag::azServoLimit;
+}
+
+bool AcuDevice::blocked() const
+{
+    const int rel = relativeAzimuth();
+    for (const auto& z : param::blockZones) {
+        const int from = wordParameter(z.azFromHi);
+        const int to = wordParameter(z.azToHi);
+        const int below = params_[z.elevation] * 10;
+        if (from == to || below == 0)
+            continue; // zone not in use
+        const bool inside = from < to ? (rel >= from && rel <= to) : (rel >= from || rel <= to);
+        if (inside && el_ < below)
+            return true;
+    }
+    return false;
+}
+
 void AcuDevice::placeAntenna(double azimuth, double elevation)
 {
     az_ = azTarget_ = wrap3600(azimuth);
@@ -182,6 +227,10 @@ void AcuDevice::advance(Ms dt)
     while (remaining > 0) {
         const long long step = std::min<long long>(remaining, motionStep.count());
         now_ += Ms{step};
+        if (faultDue_ && now_ >= *faultDue_) {
+            faultDue_.reset();
+            raiseServoFault();
+        }
         stepMotion(static_cast<double>(step) / 1000.0);
         remaining -= step;
     }
@@ -189,6 +238,16 @@ void AcuDevice::advance(Ms dt)
 
 void AcuDevice::stepMotion(double seconds)
 {
+    if (initializing()) {
+        // The servos are not ready yet: the axes hold still.
+        azSpeed_ = elSpeed_ = clSpeed_ = 0;
+        return;
+    }
+    if (satLoadPending_) {
+        satLoadPending_ = false;
+        if (params_[param::systemType] & param::satLoadOnReset)
+            tracking_ = true;
+    }
     if (tracking_) {
         const Direction sat = satelliteDirection();
         if (sat.elevation >= elevationMin) {
@@ -327,8 +386,11 @@ unsigned AcuDevice::acuWord1() const
 unsigned AcuDevice::acuWord2() const
 {
     unsigned w = flag::validHeading;
-    if (std::fabs(azimuthDifference(az_, azTarget_)) <= 2.0) w |= flag::azTarget;
-    if (std::fabs(el_ - elTarget_) <= 2.0 && std::fabs(pol_ - polTarget_) <= 2.0) w |= flag::elPolTarget;
+    // While initializing there is no target yet.
+    if (!initializing() && std::fabs(azimuthDifference(az_, azTarget_)) <= 2.0) w |= flag::azTarget;
+    if (!initializing() && std::fabs(el_ - elTarget_) <= 2.0 && std::fabs(pol_ - polTarget_) <= 2.0)
+        w |= flag::elPolTarget;
+    if (blocked()) w |= flag::blockMute;
     if (initializing()) w |= flag::initializing;
     if (tracking_ && satelliteDirection().elevation >= 0 && pointingError() > captureError)
         w |= flag::searching;
@@ -357,7 +419,7 @@ unsigned AcuDevice::pcuWord1() const
 unsigned AcuDevice::pcuWord2() const
 {
     unsigned w = flag::pcuValidHeading;
-    if (std::fabs(azimuthDifference(az_, azTarget_)) <= 2.0) w |= flag::pcuAzTarget;
+    if (!initializing() && std::fabs(azimuthDifference(az_, azTarget_)) <= 2.0) w |= flag::pcuAzTarget;
     if (satRef_ && tracking_ && pointingError() <= captureError) w |= flag::pcuSatRefActive;
     if (pcuWord3() != 0 || pcuWord4() != 0) w |= flag::pcuErrorSummary;
     if (initializing()) w |= flag::pcuInit;
@@ -443,10 +505,11 @@ std::optional<std::string> AcuDevice::query(unsigned char c)
         return std::nullopt;
     case 'D':
         tracking_ = false;
+        satLoadPending_ = false;
         return std::nullopt;
     case '&':
-        errors_.acuError1 = 0;
-        errors_.acuError2 = 0;
+        // Reset error bits: the ACU's error words and the PCU's fault words alike.
+        errors_ = {};
         return std::string("&");
     default:
         if (c >= 129 && c <= 138) // a MODE parameter code on its own reads that parameter
@@ -472,10 +535,10 @@ std::optional<std::string> AcuDevice::line(const std::string& text)
             return errorReply(text);
         if (lead == 'A') {
             azTarget_ = wrap3600(static_cast<double>(*v));
-            tracking_ = false;
+            tracking_ = satLoadPending_ = false;
         } else if (lead == 'E') {
             elTarget_ = std::clamp(static_cast<double>(*v), elevationMin, elevationMax);
-            tracking_ = false;
+            tracking_ = satLoadPending_ = false;
         } else if (lead == 'I') {
             clTarget_ = std::clamp(static_cast<double>(*v), crossLevelMin, crossLevelMax);
         } else {
@@ -491,21 +554,23 @@ std::optional<std::string> AcuDevice::line(const std::string& text)
         const double tenths = static_cast<double>(*v) * 3600.0 / 65536.0;
         if (lead == 'k') {
             azTarget_ = wrap3600(tenths);
-            tracking_ = false;
+            tracking_ = satLoadPending_ = false;
         } else if (lead == 'j') {
             elTarget_ = std::clamp(tenths, elevationMin, elevationMax);
-            tracking_ = false;
+            tracking_ = satLoadPending_ = false;
         } else {
             clTarget_ = std::clamp(tenths, crossLevelMin, crossLevelMax);
         }
         return text;
     }
     case 'B': {
+        // 360.0 is north as well as 0.0.
         const auto v = decimalField(rest);
-        if (!v || *v >= 3600)
+        if (!v || *v > 3600)
             return errorReply(text);
-        setWordParameter(param::headingHi, static_cast<int>(*v));
-        setWordParameter(param::localHeadingHi, static_cast<int>(*v) * 6 / 10);
+        const int t = static_cast<int>(*v) % 3600;
+        setWordParameter(param::headingHi, t);
+        setWordParameter(param::localHeadingHi, t * 6 / 10);
         return text;
     }
     case 'T': {
@@ -556,7 +621,7 @@ std::optional<std::string> AcuDevice::line(const std::string& text)
             params_ = saved_;
             tracking_ = false;
             errors_ = {};
-            initializingUntil_ = now_ + initializingTime;
+            startInitializing(true);
         }
         return text;
     }
@@ -645,7 +710,7 @@ std::string AcuDevice::pcuMode(const std::string& text)
     case 70: slowScan_ = true; break;
     case 71: satRef_ = true; break;
     case 82: errors_.pcuWord3 &= ~(1u << 3); break; // clear the azimuth reference error
-    case 90: initializingUntil_ = now_ + initializingTime; break;
+    case 90: startInitializing(false); break; // the PCU restarts; tracking stays as it was
     default: break; // saves and test steps are acknowledged only
     }
     return text;

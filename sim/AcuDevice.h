@@ -32,6 +32,8 @@ inline constexpr unsigned searching = 1u << 0;
 // ACU error word 1
 inline constexpr unsigned satelliteRange = 1u << 5;
 inline constexpr unsigned pcuError = 1u << 3;
+// ACU error word 2
+inline constexpr unsigned azServoLimit = 1u << 2;
 // PCU word 1
 inline constexpr unsigned pcuSlowScan = 1u << 5;
 inline constexpr unsigned pcuSatRefEnabled = 1u << 4;
@@ -43,6 +45,8 @@ inline constexpr unsigned pcuValidHeading = 1u << 3;
 inline constexpr unsigned pcuErrorSummary = 1u << 2;
 inline constexpr unsigned pcuInit = 1u << 1;
 inline constexpr unsigned pcuHiElevation = 1u << 0;
+// PCU word 3
+inline constexpr unsigned pcuAzTorqueLimit = 1u << 2;
 // Receiver status byte
 inline constexpr unsigned fecMask = 7u;
 inline constexpr unsigned fecStar = 1u << 3;
@@ -57,7 +61,7 @@ inline constexpr unsigned carrierLock = 1u << 0;
 namespace param {
 inline constexpr unsigned char elStepSize = 'G';
 inline constexpr unsigned char azStepSize = 'H';
-inline constexpr unsigned char systemType = 'N';
+inline constexpr unsigned char systemType = 'N';  // bit 0: load the satellite on reset
 inline constexpr unsigned char polangType = 'P';
 inline constexpr unsigned char latitudeHi = 'b';  // + 'c': tenths of a degree
 inline constexpr unsigned char latitudeNS = 'd';  // bit 0 set: south
@@ -77,6 +81,14 @@ inline constexpr unsigned char polHi = '{';       // + '|': live, polarisation t
 inline constexpr unsigned char nidHi = '}';       // + '~'
 inline constexpr unsigned char trackDisplay = 129;
 inline constexpr unsigned char skew = 138;
+// Blockage zones: two azimuth limits each (relative to the bow, tenths, high and low byte)
+// and the elevation (degrees) below which the antenna is blocked between them.
+struct BlockZone {
+    unsigned char azFromHi, azToHi, elevation;
+};
+inline constexpr BlockZone blockZones[] = {{'S', 'U', 134}, {'Y', '[', 135}, {']', '_', 136}};
+// System Type bit: after a reset the satellite is loaded and tracking starts by itself.
+inline constexpr unsigned satLoadOnReset = 1u;
 } // namespace param
 
 // Faults of the equipment itself, shown in the error words until reset.
@@ -110,12 +122,21 @@ public:
     static constexpr double beamWidth = 2.0;
     // Pointing error below which the search has found the satellite, degrees.
     static constexpr double captureError = 1.0;
-    // How long the Initializing flags show after a restart.
-    static constexpr Ms initializingTime{2000};
+    // How long the Initializing flags show after power-up or a restart; the axes hold still.
+    static constexpr Ms initializingTime{3000};
+    // Where the antenna rests at power-up: over the bow, tenths of a degree of elevation.
+    static constexpr double stowElevation = 450;
     // Integration step of the axes.
     static constexpr Ms motionStep{20};
 
+    // A device already on the satellite and tracking (what tests start from).
     AcuDevice();
+
+    // Switches the controller on afresh: the antenna rests in its stow position, tracking is
+    // off and the Initializing flags show for initializingTime. Then, when System Type has
+    // "load the satellite on reset", tracking starts: Searching while the antenna slews to
+    // the satellite, then azimuth and elevation on target.
+    void powerUp();
 
     // Lets time pass: the axes move toward their targets, tracking follows the satellite.
     void advance(Ms dt);
@@ -173,6 +194,16 @@ public:
 
     void injectErrors(const ErrorBits& e) { errors_ = e; }
     const ErrorBits& injectedErrors() const { return errors_; }
+    // An azimuth servo fault: the PCU's azimuth torque limit (PCU word 3) and the ACU's
+    // azimuth servo limit (error word 2), with the PCU error bits that follow from it. They
+    // show until the errors are reset ("&").
+    void raiseServoFault();
+    // Raises the servo fault once, after this much more device time.
+    void scheduleServoFault(Ms after) { faultDue_ = now_ + after; }
+    bool servoFaultScheduled() const { return faultDue_.has_value(); }
+
+    // True when the antenna points into a blockage zone (ACU word 2, Block / Mute).
+    bool blocked() const;
 
     // Parameter memory: one 16-bit value per code. parameter() gives what a read answers
     // (the live value for the measured codes).
@@ -203,6 +234,7 @@ private:
     void stepMotion(double seconds);
     void setDefaults();
     bool initializing() const { return now_ < initializingUntil_; }
+    void startInitializing(bool loadSatellite);
     double yaw() const;   // degrees
     double roll() const;  // degrees
     double pitch() const; // degrees
@@ -217,6 +249,8 @@ private:
     bool slowScan_ = false, satRef_ = false, circlex_ = false;
     bool tone_ = false, lnb18V_ = true;
     Ms initializingUntil_{0};
+    bool satLoadPending_ = false; // start tracking when initializing ends (System Type bit 0)
+    std::optional<Ms> faultDue_;
     ErrorBits errors_;
     std::array<std::uint16_t, 256> params_{};
     std::array<std::uint16_t, 256> saved_{};

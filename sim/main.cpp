@@ -33,6 +33,16 @@ void say(const QString& line)
     std::exit(2);
 }
 
+// A number of seconds above 0, as milliseconds.
+sim::Ms seconds(const QCommandLineParser& p, const QCommandLineOption& o)
+{
+    bool ok = false;
+    const double s = p.value(o).toDouble(&ok);
+    if (!ok || s <= 0 || s > 1e6)
+        fail(QStringLiteral("--%1 takes a number of seconds above 0").arg(o.names().constFirst()));
+    return sim::Ms{static_cast<long long>(s * 1000.0 + 0.5)};
+}
+
 int count(const QCommandLineParser& p, const QCommandLineOption& o)
 {
     bool ok = false;
@@ -68,8 +78,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption dropLinkOpt(QStringLiteral("drop-link-after"), QStringLiteral("Drop each link SECONDS after it opened (TCP client closed; pseudo-terminal replaced by a new one)."), QStringLiteral("SECONDS"));
     const QCommandLineOption promptOpt(QStringLiteral("prompt"), QStringLiteral("End replies with CR LF and the prompt \">\" instead of CR."));
     const QCommandLineOption calmOpt(QStringLiteral("calm"), QStringLiteral("Calm sea: no ship motion and no noise on the readings."));
+    const QCommandLineOption onTargetOpt(QStringLiteral("on-target"), QStringLiteral("Start on the satellite, tracking, instead of powering up (Initializing, then Searching)."));
+    const QCommandLineOption errorAfterOpt(QStringLiteral("error-after"), QStringLiteral("Raise an azimuth servo fault SECONDS after start (PCU torque limit, ACU servo limit) until the errors are reset."), QStringLiteral("SECONDS"));
     parser.addOptions({portOpt, addressOpt, noTcpOpt, noPtyOpt, linkOpt, delayOpt, dropOpt, garbleOpt, busyOpt,
-                       dropLinkOpt, promptOpt, calmOpt});
+                       dropLinkOpt, promptOpt, calmOpt, onTargetOpt, errorAfterOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
@@ -95,13 +107,8 @@ int main(int argc, char* argv[])
     options.faults.dropEvery = count(parser, dropOpt);
     options.faults.garbleEvery = count(parser, garbleOpt);
     options.faults.busyEvery = count(parser, busyOpt);
-    if (parser.isSet(dropLinkOpt)) {
-        bool ok = false;
-        const double s = parser.value(dropLinkOpt).toDouble(&ok);
-        if (!ok || s <= 0)
-            fail(QStringLiteral("--drop-link-after takes a number of seconds above 0"));
-        options.faults.dropLinkAfter = sim::Ms{static_cast<long long>(s * 1000.0 + 0.5)};
-    }
+    if (parser.isSet(dropLinkOpt))
+        options.faults.dropLinkAfter = seconds(parser, dropLinkOpt);
     if (parser.isSet(promptOpt))
         options.lineEnd = sim::LineEnd::CrLfPrompt;
 
@@ -120,6 +127,10 @@ int main(int argc, char* argv[])
 
     sim::SimServer server(options);
     server.device().setShipMotion(!parser.isSet(calmOpt));
+    if (!parser.isSet(onTargetOpt))
+        server.device().powerUp();
+    if (parser.isSet(errorAfterOpt))
+        server.device().scheduleServoFault(seconds(parser, errorAfterOpt));
     QObject::connect(&server, &sim::SimServer::ptyOpened, [&options](const QString& path) {
         say(QStringLiteral("pty: ") + path);
         if (!options.linkPath.isEmpty())

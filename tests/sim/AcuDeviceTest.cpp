@@ -274,13 +274,166 @@ TEST(AcuDevice, InjectedErrorsShowUntilReset)
     EXPECT_EQ(flagBits(at(pcu, 4)), 4u);
     EXPECT_EQ(flagBits(at(pcu, 3)) & 4u, 4u) << "PCU error summary in PCU word 2";
 
-    EXPECT_EQ(ask(m, "&"), "&");
-    EXPECT_EQ(statusWord(m, 3), 8u) << "ACU errors cleared, the PCU's remain";
-    EXPECT_EQ(statusWord(m, 4), 0u);
+    // The PCU's own reset clears only its words; the ACU's reset clears everything.
     EXPECT_EQ(ask(m, "?   &\r\n"), "&");
+    EXPECT_EQ(statusWord(m, 3), 1u) << "the PCU error summary goes with the PCU words";
+    EXPECT_EQ(statusWord(m, 4), 16u);
+    EXPECT_EQ(flagBits(at(ask(m, "?   S\r\n"), 4)), 0u);
+
+    m.device().injectErrors({1, 16, 4, 2});
+    EXPECT_EQ(ask(m, "&"), "&");
     EXPECT_EQ(statusWord(m, 3), 0u);
+    EXPECT_EQ(statusWord(m, 4), 0u);
     pcu = ask(m, "?   S\r\n");
     EXPECT_EQ(flagBits(at(pcu, 4)), 0u);
+    EXPECT_EQ(flagBits(at(pcu, 5)), 0u);
+    EXPECT_EQ(flagBits(at(pcu, 3)) & 4u, 0u);
+}
+
+TEST(AcuDevice, ServoFaultOnDemandShowsUntilThePanelResetsTheErrors)
+{
+    sim::AcuModel m;
+    calm(m);
+    m.device().scheduleServoFault(Ms{5000});
+    m.advance(Ms{4900});
+    EXPECT_EQ(statusWord(m, 3), 0u) << "no error before it is due";
+    EXPECT_EQ(statusWord(m, 4), 0u);
+    EXPECT_EQ(flagBits(at(ask(m, "?   S\r\n"), 4)), 0u);
+
+    m.advance(Ms{100});
+    EXPECT_EQ(statusWord(m, 3), 8u) << "PCU error in ACU error word 1";
+    EXPECT_EQ(statusWord(m, 4), 4u) << "azimuth servo limit in ACU error word 2";
+    const std::string pcu = ask(m, "?   S\r\n");
+    EXPECT_EQ(flagBits(at(pcu, 4)), 4u) << "azimuth torque limit in PCU word 3";
+    EXPECT_EQ(flagBits(at(pcu, 3)) & 4u, 4u) << "PCU error in PCU word 2";
+    m.advance(Ms{10000});
+    EXPECT_EQ(statusWord(m, 4), 4u) << "the fault stays until reset";
+
+    // The panel's "Reset Error Bits": the reset and a fresh PCU status query, paced.
+    const auto replies = splitLines(typeLikePanel(m, "&    \r\n?   S\r\n"));
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[0], "&");
+    EXPECT_EQ(flagBits(at(replies[1], 4)), 0u) << replies[1];
+    EXPECT_EQ(flagBits(at(replies[1], 3)) & 4u, 0u) << replies[1];
+    EXPECT_EQ(statusWord(m, 3), 0u);
+    EXPECT_EQ(statusWord(m, 4), 0u);
+    m.advance(Ms{20000});
+    EXPECT_EQ(statusWord(m, 4), 0u) << "raised once";
+    EXPECT_FALSE(m.device().servoFaultScheduled());
+}
+
+TEST(AcuDevice, PowerUpInitializesThenSearchesThenTracksOnTarget)
+{
+    sim::AcuModel m;
+    calm(m);
+    auto& d = m.device();
+    d.powerUp();
+    const long az0 = pField(m, 6), el0 = pField(m, 1);
+    EXPECT_EQ(el0, std::lround(sim::AcuDevice::stowElevation));
+    EXPECT_GT(d.pointingError(), 5.0) << "stowed away from the satellite";
+
+    const long ticks = sim::AcuDevice::initializingTime / panelTick;
+    for (long i = 0; i < ticks; ++i) {
+        SCOPED_TRACE(i);
+        const unsigned w1 = statusWord(m, 1), w2 = statusWord(m, 2);
+        EXPECT_EQ(w2 & 3u, 2u) << "Initializing, not Searching";
+        EXPECT_EQ(w1 & 8u, 0u) << "not tracking yet";
+        EXPECT_EQ(w2 & 0x30u, 0u) << "no target yet";
+        EXPECT_EQ(flagBits(at(ask(m, "?   S\r\n"), 3)) & 2u, 2u) << "PCU Init";
+        EXPECT_EQ(pField(m, 6), az0) << "the axes hold still";
+        EXPECT_EQ(pField(m, 1), el0);
+        m.advance(panelTick);
+    }
+
+    // Initializing is over: the satellite is loaded and the search runs until it is found.
+    int searchTicks = 0;
+    bool onTarget = false;
+    for (int i = 0; i < 300 && !onTarget; ++i) {
+        SCOPED_TRACE(i);
+        const unsigned w1 = statusWord(m, 1), w2 = statusWord(m, 2);
+        EXPECT_EQ(w1 & 8u, 8u) << "tracking";
+        EXPECT_EQ(w2 & 2u, 0u) << "initializing is over";
+        if (i == 0) {
+            EXPECT_EQ(w2 & 1u, 1u) << "Searching right after initializing";
+        }
+        if (w2 & 1u) {
+            ++searchTicks;
+        } else {
+            EXPECT_LE(d.pointingError(), sim::AcuDevice::captureError) << "Searching until it is found";
+        }
+        onTarget = (w2 & 0x31u) == 0x30u;
+        if (!onTarget)
+            m.advance(panelTick);
+    }
+    ASSERT_TRUE(onTarget);
+    EXPECT_GT(searchTicks, 5) << "the search takes the antenna's travel time";
+    for (int i = 0; i < 25; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statusWord(m, 2) & 0x33u, 0x30u) << "stays on target";
+        m.advance(panelTick);
+    }
+    EXPECT_GT(agc(m), d.threshold());
+    const std::string pcu = ask(m, "?   S\r\n");
+    EXPECT_EQ(flagBits(at(pcu, 3)) & 0x22u, 0x20u) << "PCU: azimuth on target, init over";
+}
+
+TEST(AcuDevice, AfterInitializingTrackingStartsOnlyWithSatLoadOnReset)
+{
+    const struct {
+        const char* name;
+        const char* systemType;  // set before power-up
+        const char* duringInit;  // sent one second into it ("" for nothing)
+        bool tracking;           // once initializing is over
+    } cases[] = {
+        {"sat load on reset", "mN065\r\n", "", true},
+        {"without it", "mN064\r\n", "", false},
+        {"tracking switched off meanwhile", "mN065\r\n", "D", false},
+        {"pointed meanwhile", "mN065\r\n", "A0450\r\n", false},
+        {"tracking switched on meanwhile", "mN064\r\n", "C", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::AcuModel m;
+        calm(m);
+        ask(m, c.systemType);
+        m.device().powerUp();
+        m.advance(Ms{1000});
+        ask(m, c.duringInit);
+        m.advance(sim::AcuDevice::initializingTime);
+        EXPECT_EQ(statusWord(m, 2) & 2u, 0u);
+        EXPECT_EQ((statusWord(m, 1) & 8u) != 0, c.tracking);
+        EXPECT_EQ((statusWord(m, 2) & 1u) != 0, c.tracking) << "searching only while tracking";
+    }
+}
+
+TEST(AcuDevice, BlockageZonesShowBlockMute)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> setup;
+        double relative, elevation; // tenths
+        bool blocked;
+    } cases[] = {
+        {"astern, low", {}, 1800, 150, true},
+        {"astern, above the zone", {}, 1800, 300, false},
+        {"at the zone's first limit", {}, 1650, 150, true},
+        {"just outside it", {}, 1640, 150, false},
+        {"abeam", {}, 900, 150, false},
+        {"zone moved by its limits", {"mS000\r\n", "mT200\r\n", "mU001\r\n", "mV144\r\n"}, 300, 150, true},
+        {"second zone across the bow",
+         {"mY013\r\n", "mZ172\r\n", "m[000\r\n", "m\\100\r\n", std::string("m") + char(135) + "040\r\n"}, 50, 350, true},
+        {"zone without an elevation is not in use", {std::string("m") + char(134) + "000\r\n"}, 1800, 150, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::AcuModel m;
+        calm(m);
+        for (const auto& cmd : c.setup)
+            EXPECT_NE(ask(m, cmd).rfind("ERR", 0), 0u) << cmd;
+        ask(m, "D");
+        m.device().placeAntenna(m.device().shipHeading() + c.relative, c.elevation);
+        EXPECT_EQ((statusWord(m, 2) & 4u) != 0, c.blocked);
+    }
 }
 
 TEST(AcuDevice, SaveAndRestartKeepTheSavedParameters)
@@ -296,6 +449,7 @@ TEST(AcuDevice, SaveAndRestartKeepTheSavedParameters)
     EXPECT_EQ(statusWord(m, 2) & 2u, 2u) << "initializing after the restart";
     m.advance(sim::AcuDevice::initializingTime);
     EXPECT_EQ(statusWord(m, 2) & 2u, 0u);
+    EXPECT_TRUE(m.device().tracking()) << "System Type loads the satellite on reset";
 }
 
 TEST(AcuDevice, PcuModeCommandsSetThePcuWords)
