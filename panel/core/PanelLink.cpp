@@ -531,13 +531,14 @@ void PanelLink::Timer1_Timer()
 
 // ---------------------------------------------------------------- screens
 
-void PanelLink::EnterScreen(int displayState, const std::string& title, const std::string& pollSequence)
+void PanelLink::EnterScreen(int displayState, const std::string& title, const std::string& pollSequence,
+                            const std::string& blankLine)
 {
     s_.sweepFrequency = 0;
     m_.displayState = displayState;
     m_.text5[0] = title;
     for (int i = 1; i < 4; ++i)
-        m_.text5[size_t(i)] = " ";
+        m_.text5[size_t(i)] = blankLine;
     timer3_->setEnabled(false);
     timer1_->setEnabled(false);
     timer1_->setInterval(Ms{600});

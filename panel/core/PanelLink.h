@@ -69,7 +69,9 @@ public:
     void setShowQuery(bool on);    // mnuQuery
 
     // Screen keys: stop polling, set the poll sequence, and resume through Timer1 after 600 ms.
-    void EnterScreen(int displayState, const std::string& title, const std::string& pollSequence);
+    // Lines 1 to 3 get blankLine (a blank, or empty on the SATELLITE and MODE overviews).
+    void EnterScreen(int displayState, const std::string& title, const std::string& pollSequence,
+                     const std::string& blankLine = " ");
     // The ANTENNA key (run when the link opens): the front panel's, when one is attached.
     void cmdANT_Click();
     std::function<void()> antennaKey;
