@@ -29,6 +29,25 @@ public:
     static constexpr size_t kMaxGraphSamples = 4096;
 
 private:
+    // Each decoder returns kGood, kIgnored (not a reply this panel acts on) or a sync code.
+    static constexpr int kGood = 0;
+    static constexpr int kIgnored = -1;
+    int decodeParameter(const std::string& line, const std::string& command);
+    int decodePosition(const std::string& line);
+    int decodeHeading(const std::string& line);
+    int decodeReceiver(const std::string& line);
+    int decodePolarisation(const std::string& line);
+    int decodeSignal(const std::string& line);
+    int decodeVersion(const std::string& line);
+    int decodeAntenna(const std::string& line);
+    int decodeStatus(const std::string& line);
+    int decodeSpectrum(const std::string& line, const std::string& command);
+    int decodePcu(const std::string& line, const std::string& command);
+    void showReceiverStatus(int status);
+    void superviseTracking(bool carriesAgc);
+    void toGraph(const GraphSample& sample);
+    void redrawItem(int state);
+
     PanelShared& s_;
     MainState& m_;
 };
