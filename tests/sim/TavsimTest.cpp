@@ -301,6 +301,66 @@ TEST(Tavsim, DroppedPseudoTerminalIsReplacedAndTheLinkFollows)
     EXPECT_TRUE(statusReplyValid(after.ask("S")));
 }
 
+TEST(Tavsim, PowersUpUnlessToldToStartOnTarget)
+{
+    const struct {
+        const char* name;
+        QStringList args;
+        unsigned word1, word2; // bits of ACU words 1 and 2 in the first status reply
+    } cases[] = {
+        // Initializing, not tracking, no target yet (valid heading only).
+        {"power-up", {}, 0u, 8u | 2u},
+        // Tracking, azimuth and elevation on target.
+        {"on target", {QStringLiteral("--on-target")}, 8u, 32u | 16u | 8u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tavsim t(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-pty"),
+                             QStringLiteral("--calm")} + c.args);
+        ASSERT_TRUE(t.ready) << t.output.toStdString();
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+        ASSERT_TRUE(s.waitForConnected(kReplyTimeoutMs));
+        std::string buffer;
+        readLine(s, buffer); // greeting
+        const std::string st = askTcp(s, buffer, "S");
+        ASSERT_TRUE(statusReplyValid(st)) << st;
+        EXPECT_EQ(flagBits(at(st, 2)) & 0x38u, c.word1) << st;
+        EXPECT_EQ(flagBits(at(st, 3)) & 0x3Bu, c.word2) << st;
+    }
+}
+
+TEST(Tavsim, ErrorAfterRaisesAServoFaultUntilReset)
+{
+    Tavsim t({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-pty"), QStringLiteral("--on-target"),
+              QStringLiteral("--error-after"), QStringLiteral("0.05")});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), t.tcpPort);
+    ASSERT_TRUE(s.waitForConnected(kReplyTimeoutMs));
+    std::string buffer;
+    readLine(s, buffer); // greeting
+    // Poll until the fault shows, bounded by time and by rounds (a round trip on loopback is
+    // far shorter than the fault's delay, so the round bound is generous).
+    std::string st;
+    QDeadlineTimer deadline(kReplyTimeoutMs);
+    for (int i = 0; i < 1000 * kMaxWaits && !deadline.hasExpired(); ++i) {
+        st = askTcp(s, buffer, "S");
+        if (flagBits(at(st, 5)) != 0)
+            break;
+    }
+    EXPECT_EQ(flagBits(at(st, 4)), 8u) << "PCU error: " << st;
+    EXPECT_EQ(flagBits(at(st, 5)), 4u) << "azimuth servo limit: " << st;
+    EXPECT_EQ(flagBits(at(askTcp(s, buffer, "?   S\r\n"), 4)), 4u) << "azimuth torque limit";
+
+    // The panel's Reset Error Bits.
+    EXPECT_EQ(askTcp(s, buffer, "&    \r\n"), "&");
+    EXPECT_EQ(flagBits(at(askTcp(s, buffer, "?   S\r\n"), 4)), 0u);
+    st = askTcp(s, buffer, "S");
+    EXPECT_EQ(flagBits(at(st, 4)), 0u) << st;
+    EXPECT_EQ(flagBits(at(st, 5)), 0u) << st;
+}
+
 TEST(Tavsim, CommandLineIsChecked)
 {
     ensureApp();
@@ -314,6 +374,9 @@ TEST(Tavsim, CommandLineIsChecked)
         {{QStringLiteral("--no-tcp"), QStringLiteral("--no-pty")}, false, "nothing to serve"},
         {{QStringLiteral("--drop-every"), QStringLiteral("x")}, false, "whole number"},
         {{QStringLiteral("--port"), QStringLiteral("70000")}, false, "0 to 65535"},
+        {{QStringLiteral("--help")}, true, "--error-after"},
+        {{QStringLiteral("--error-after"), QStringLiteral("soon")}, false, "seconds above 0"},
+        {{QStringLiteral("--error-after"), QStringLiteral("0")}, false, "seconds above 0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
