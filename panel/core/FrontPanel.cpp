@@ -120,6 +120,12 @@ FrontPanel::~FrontPanel()
     link_.antennaKey = nullptr;
 }
 
+void FrontPanel::notify()
+{
+    if (changed)
+        changed();
+}
+
 // ---------------------------------------------------------------- family keys
 
 void FrontPanel::enterFamily(int base, const std::string& title, const std::string& poll, const std::string& blank)
@@ -146,6 +152,7 @@ void FrontPanel::cmdSHIP_Click()
     const int st = m_.displayState;
     if (!isShip(st)) {
         enterFamily(16, "SHIP ", kShipPoll, " ");
+        notify();
         return;
     }
     auto& t = m_.text5;
@@ -170,6 +177,7 @@ void FrontPanel::cmdSHIP_Click()
         m_.pollPos = 1;
         break;
     }
+    notify();
 }
 
 void FrontPanel::cmdSAT_Click()
@@ -178,6 +186,7 @@ void FrontPanel::cmdSAT_Click()
     m_.redrawCountdown = 1;
     if (!isSat(st)) {
         enterFamily(32, "SATELLITE", kSatPoll, "");
+        notify();
         return;
     }
     int next = st + 1;
@@ -185,6 +194,7 @@ void FrontPanel::cmdSAT_Click()
         m_.displayState = 32;
         m_.poll = kSatPoll;
         m_.pollPos = 1;
+        notify();
         return;
     }
     auto& t = m_.text5;
@@ -204,6 +214,7 @@ void FrontPanel::cmdSAT_Click()
         m_.pollPos = 1;
     }
     m_.displayState = next;
+    notify();
 }
 
 void FrontPanel::cmdANT_Click()
@@ -211,6 +222,7 @@ void FrontPanel::cmdANT_Click()
     const int st = m_.displayState;
     if (!isAntenna(st)) {
         enterFamily(64, "ANTENNA ", kAntennaPoll, " ");
+        notify();
         return;
     }
     auto& t = m_.text5;
@@ -238,15 +250,16 @@ void FrontPanel::cmdANT_Click()
         t[2].clear();
         break;
     }
+    notify();
 }
 
 void FrontPanel::cmdMODE_Click()
 {
-    if (!isMode(m_.displayState)) {
+    if (!isMode(m_.displayState))
         enterFamily(128, "MODE", kModePoll, "");
-        return;
-    }
-    stepMode();
+    else
+        stepMode();
+    notify();
 }
 
 // One MODE step: polling goes on without a pause, from the start of the new screen's sequence.
@@ -272,7 +285,11 @@ void FrontPanel::stepMode()
     m_.redrawCountdown = 3;
 }
 
-void FrontPanel::cmdTrack_Click() { s_.typed = m_.tracking ? "D" : "C"; }
+void FrontPanel::cmdTrack_Click()
+{
+    s_.typed = m_.tracking ? "D" : "C";
+    notify();
+}
 
 void FrontPanel::MenuSelect(int state)
 {
@@ -372,6 +389,14 @@ void FrontPanel::showEntry()
 }
 
 bool FrontPanel::Text5_KeyPress(int key)
+{
+    const bool swallowed = entryKey(key);
+    if (swallowed)
+        notify();
+    return swallowed;
+}
+
+bool FrontPanel::entryKey(int key)
 {
     m_.redrawCountdown = 0;
     const int st = m_.displayState;

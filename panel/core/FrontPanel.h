@@ -72,6 +72,9 @@ public:
 
     // Help for the main window (F1).
     std::function<void()> onHelp;
+    // Something shown may have changed (display lines, screen, queue): the window redraws.
+    // Runs after every key, and when a held arrow steps a screen on its own.
+    std::function<void()> changed;
     // The graph's Clear, run when a family is entered while no screen was shown (state 0).
     std::function<void()> clearGraph;
 
@@ -87,7 +90,9 @@ private:
     void stepMode();
     void arrowStep(int i);
     void arrowTick();
+    bool entryKey(int key);
     void showEntry();
+    void notify();
 
     PanelShared& s_;
     MainState& m_;

@@ -136,6 +136,23 @@ TEST_F(ArrowTest, HeldArrowStartsTheScanAgainWhenItIsNoLongerRunningThatWay)
     EXPECT_EQ(scan.started.size(), 3u); // released: nothing more
 }
 
+TEST_F(ArrowTest, HeldArrowTellsTheWindowOfEachScreenItSteps)
+{
+    int changes = 0;
+    fp->changed = [&] { ++changes; };
+    main.displayState = 135;
+    fp->cmdArrow_MouseDown(Down);
+    EXPECT_EQ(main.displayState, 136);
+    const int atPress = changes;
+    EXPECT_GT(atPress, 0);
+    clock.advance(490ms);
+    EXPECT_EQ(changes, atPress); // nothing moved, nothing to redraw
+    clock.advance(10ms);
+    EXPECT_EQ(main.displayState, 137);
+    EXPECT_GT(changes, atPress); // stepped by the timer, not by a window event
+    fp->cmdArrow_MouseUp(Down);
+}
+
 // With the real scan: a click nudges the antenna once; a held arrow keeps it moving.
 TEST_F(ArrowTest, AntennaMovesByNudgesWhileTheArrowIsHeld)
 {

@@ -2,6 +2,9 @@
 // clears and the poll sequence each screen asks, the shortcut menus and the Tracking key.
 #include "FrontPanelFixture.h"
 
+#include <functional>
+#include <utility>
+
 namespace fptest {
 namespace {
 
@@ -295,6 +298,34 @@ TEST_F(FrontPanelTest, ShortcutMenuFromAnotherFamilyEntersItFirst)
     EXPECT_TRUE(panel->timer1().enabled());
     fp->MenuSelect(5); // no menu sets such a state
     EXPECT_EQ(main.displayState, 139);
+}
+
+TEST_F(FrontPanelTest, EveryKeyTellsTheWindowToRedraw)
+{
+    startPanel();
+    int changes = 0;
+    fp->changed = [&] { ++changes; };
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"SHIP enter", [&] { fp->cmdSHIP_Click(); }},
+        {"SHIP step", [&] { fp->cmdSHIP_Click(); }},
+        {"SAT enter", [&] { fp->cmdSAT_Click(); }},
+        {"SAT step", [&] { fp->cmdSAT_Click(); }},
+        {"ANTENNA enter", [&] { fp->cmdANT_Click(); }},
+        {"ANTENNA step", [&] { fp->cmdANT_Click(); }},
+        {"MODE enter", [&] { fp->cmdMODE_Click(); }},
+        {"MODE step", [&] { fp->cmdMODE_Click(); }},
+        {"menu", [&] { fp->MenuSelect(133); }},
+        {"Tracking", [&] { fp->cmdTrack_Click(); }},
+        {"typed key", [&] { fp->Text5_KeyPress('5'); }},
+        {"Backspace", [&] { fp->Text5_KeyPress(panel::FrontPanel::kBackspace); }},
+        {"Enter", [&] { fp->Text5_KeyPress(panel::FrontPanel::kEnter); }},
+    };
+    for (const auto& [name, act] : actions) {
+        SCOPED_TRACE(name);
+        const int before = changes;
+        act();
+        EXPECT_GT(changes, before);
+    }
 }
 
 TEST_F(FrontPanelTest, TrackingKeyQueuesTheOppositeOfTheReportedState)
