@@ -8,14 +8,22 @@ LampWidget::LampWidget(QWidget* parent) : QWidget(parent)
     setFixedSize(18, 18);
 }
 
-void LampWidget::setLamp(const panel::Lamp& lamp)
+void LampWidget::setLamp(const panel::Lamp& lamp, bool flashing)
 {
-    if (lamp.fill == lamp_.fill && lamp.lit() == lamp_.lit()) {
-        lamp_ = lamp;
-        return;
-    }
+    const bool same = lamp.fill == lamp_.fill && lamp.lit() == lamp_.lit() && flashing == flashing_;
     lamp_ = lamp;
-    update();
+    flashing_ = flashing;
+    if (!same)
+        update();
+}
+
+void LampWidget::setBlinkPhase(bool on)
+{
+    if (phase_ == on)
+        return;
+    phase_ = on;
+    if (flashing_)
+        update();
 }
 
 QString LampWidget::fillColor() const
@@ -29,7 +37,7 @@ void LampWidget::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
     p.setPen(QPen(QColor(60, 60, 60), 1.5));
-    if (lamp_.lit()) {
+    if (lamp_.lit() && (!flashing_ || phase_)) {
         QRadialGradient g(r.center() - QPointF(2, 2), r.width() / 1.4);
         const QColor c(QRgb(lamp_.fill));
         g.setColorAt(0, c.lighter(150));

@@ -1,8 +1,12 @@
 #pragma once
-// velmar's main window: the emulated front panel's display lines, the antenna choice, the
-// Port Status lamp, the status bar and the menus. It renders the panel's state and forwards
-// events to the link logic; it decides no protocol behaviour itself.
+// velmar's main window: the emulated front panel (display lines, keys, arrows, entry field),
+// the indicator lamps, the antenna choice, the status bar and the menus. It renders the
+// panel's state and forwards events to the logic; it decides no protocol behaviour itself.
+#include "panel/core/Decoder.h"
+#include "panel/core/FrontPanel.h"
+#include "panel/core/Indicators.h"
 #include "panel/core/PanelLink.h"
+#include "panel/tools/PatternScan.h"
 
 #include <QMainWindow>
 #include <array>
@@ -12,9 +16,12 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QPushButton;
 class QRadioButton;
+class QTimer;
+class QToolButton;
 class LampWidget;
-class QPrinter;
 
 namespace common {
 class SettingsStore;
@@ -33,6 +40,10 @@ public:
     panel::PanelShared& shared() { return shared_; }
     panel::MainState& state() { return main_; }
     panel::PanelLink& link() { return *link_; }
+    panel::FrontPanel& frontPanel() { return *front_; }
+    panel::Decoder& decoder() { return *decoder_; }
+    panel::Indicators& indicators() { return *indicators_; }
+    panel::PatternScan& patternScan() { return *scan_; }
     common::SettingsStore& store() { return store_; }
     common::Clock& clock() { return clock_; }
 
@@ -49,7 +60,17 @@ public:
     void mnuActive_Click();
     void mnuSetup_Click();
     void mnuExit_Click();
+    // Status menu: fill the pop-up from the stored words and show it (at the cursor).
+    void mnuShowA_Click();
+    void mnuShowP_Click();
+    void mnuShowE_Click();
+    // An indicator label clicked (Label1 index); waits for the start-up tick first.
+    void Label1_Click(int index);
     int printCopies() const { return copies_; }
+
+    // The pop-up menus, for tests: "Display ACU", "Display PCU", "Display Error", "Mode Display",
+    // "Sat Display".
+    QMenu* popup(const char* objectName) const;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -59,24 +80,45 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
+    QWidget* buildFrontPanel(QWidget* parent);
+    QWidget* buildIndicators(QWidget* parent);
+    void fillBitMenu(QMenu* menu, const std::vector<panel::BitMenuEntry>& entries);
+    void showPopup(QMenu* menu);
 
     common::Clock& clock_;
     common::SettingsStore& store_;
     panel::PanelShared shared_;
     panel::MainState main_;
     std::unique_ptr<panel::PanelLink> link_;
+    std::unique_ptr<panel::Decoder> decoder_;
+    std::unique_ptr<panel::Indicators> indicators_;
+    std::unique_ptr<panel::PatternScan> scan_;
+    std::unique_ptr<panel::FrontPanel> front_;
 
     std::array<QLineEdit*, 4> text5_{};
     std::array<QRadioButton*, 4> optAntenna_{};
-    LampWidget* portLamp_ = nullptr;
-    QLabel* lblPortStatus_ = nullptr;
+    std::array<LampWidget*, 8> lamps_{};
+    std::array<QLabel*, 9> labels_{};
+    QLineEdit* txtEAgc_ = nullptr;
     std::array<QLabel*, 3> statusPanels_{};
+    QTimer* blink_ = nullptr;
+    bool blinkOn_ = true;
     QAction* mnuOpen_ = nullptr;
     std::array<QAction*, 3> mnuTime_{};
     std::array<QAction*, 4> mnuPace_{};
     QAction* mnuDVB_ = nullptr;
     QAction* mnu70M_ = nullptr;
     QAction* mnuQuery_ = nullptr;
+    QAction* mnuSystemTypeEntry_ = nullptr; // "System Type" of the Mode Display menu
+    QMenu* mnuSysT_ = nullptr;
+    QMenu* mnuPolT_ = nullptr;
+    std::array<QAction*, 8> sysActions_{};
+    std::array<QAction*, 8> polActions_{};
+    QMenu* mnuDispA_ = nullptr;
+    QMenu* mnuDispP_ = nullptr;
+    QMenu* mnuDispE_ = nullptr;
+    QMenu* mnuModeDisplay_ = nullptr;
+    QMenu* mnuSatDisplay_ = nullptr;
     bool exiting_ = false;
     int copies_ = 1;
 };

@@ -7,6 +7,10 @@
 #include "panel/core/LinkFactory.h"
 
 #include <QApplication>
+#include <QDir>
+#include <functional>
+#include <memory>
+#include <vector>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QScreen>
@@ -27,6 +31,38 @@ std::string printable(const std::string& bytes)
     }
     return out;
 }
+// Shows each family's screen for a few seconds of live polling and saves a picture of it.
+void startTour(frmMain& w, const QString& dir)
+{
+    QDir().mkpath(dir);
+    struct Stop {
+        const char* file;
+        std::function<void(frmMain&)> press;
+    };
+    static const std::vector<Stop> stops = {
+        {"antenna.png", [](frmMain&) {}},
+        {"ship.png", [](frmMain& m) { m.frontPanel().cmdSHIP_Click(); }},
+        {"satellite.png", [](frmMain& m) { m.frontPanel().cmdSAT_Click(); }},
+        {"mode-el-trim.png", [](frmMain& m) { m.frontPanel().MenuSelect(132); }},
+    };
+    auto step = std::make_shared<std::function<void(size_t)>>();
+    *step = [&w, dir, step](size_t i) {
+        if (i > 0) {
+            const QString file = dir + "/" + stops[i - 1].file;
+            if (w.grab().save(file))
+                std::printf("screenshot: %s\n", qPrintable(file));
+            std::fflush(stdout);
+        }
+        if (i == stops.size()) {
+            w.close();
+            return;
+        }
+        stops[i].press(w);
+        QTimer::singleShot(4000, &w, [step, i] { (*step)(i + 1); });
+    };
+    QTimer::singleShot(500, &w, [step] { (*step)(0); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -48,6 +84,11 @@ int main(int argc, char** argv)
     QCommandLineOption quitOpt("quit-after", "Close the window after SECONDS.", "seconds");
     QCommandLineOption traceOpt("trace", "Print every command sent and every reply with the command it was matched to.");
     cli.addOption(traceOpt);
+    QCommandLineOption tourOpt("tour",
+                               "Visit the ANTENNA, SHIP, SATELLITE and a MODE screen, save a picture of each "
+                               "in DIR, then exit.",
+                               "dir");
+    cli.addOption(tourOpt);
     cli.addOption(connectOpt);
     cli.addOption(shotOpt);
     cli.addOption(quitOpt);
@@ -101,5 +142,7 @@ int main(int argc, char** argv)
             w.close();
         });
     }
+    if (cli.isSet(tourOpt))
+        startTour(w, cli.value(tourOpt));
     return app.exec();
 }

@@ -50,12 +50,12 @@ TEST_F(AppFixture, PollingStartsAfterTheStartUpDelayAndTheLampFollowsReplies)
 TEST_F(AppFixture, PortStatusLabelClosesAndReopensTheLink)
 {
     start();
-    QTest::mouseClick(find<QLabel>("Label1_7"), Qt::LeftButton);
+    QTest::mouseClick(find<QLabel>("Label1_5"), Qt::LeftButton);
     EXPECT_EQ(statusPanel(2), "Status: Port Closed");
     EXPECT_EQ(line(0), "Check Comm Port");
     EXPECT_FALSE(find<QWidget>("Shape1_7")->property("lit").toBool());
     EXPECT_FALSE(win->findChild<QAction*>("mnuOpen")->isChecked());
-    QTest::mouseClick(find<QLabel>("Label1_7"), Qt::LeftButton);
+    QTest::mouseClick(find<QLabel>("Label1_5"), Qt::LeftButton);
     EXPECT_EQ(statusPanel(2), "Status: Port Open");
     EXPECT_EQ(line(0), "ANTENNA ");
 }
