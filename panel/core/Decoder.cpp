@@ -105,6 +105,7 @@ constexpr int kSystemTypeExtModemLock = 2;
 constexpr int kSystemTypeModemLockInHi = 128;
 constexpr int kExtAgcLockedBelow = 800;
 constexpr int kSkewCode = 138;
+constexpr const char* kBusyValue = "###";
 constexpr int kTrackDisplayCode = 129;
 constexpr int kLowSignalCountMax = 32767;
 
@@ -159,6 +160,11 @@ int Decoder::decodeParameter(const std::string& line, const std::string& command
     const size_t m = line.find('m');
     if (m == npos)
         return 1;
+    // "###" where the value stands is the controller saying it is busy: it carries no value,
+    // and reading it as 0 would overwrite the slot (a System Type of 0 would then be sent back
+    // by the next bit toggle). The slot keeps what it had.
+    if (line.compare(m + 2, 3, kBusyValue) == 0)
+        return kIgnored;
     long value = number(line, m + 2);
     if (isLimitedHighByte(code) && value >= 28)
         return 1;

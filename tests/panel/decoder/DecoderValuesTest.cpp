@@ -327,7 +327,7 @@ TEST_F(DecoderTest, ParameterSlots)
     } cases[] = {
         {'A', "mA123", 123},
         {'A', "  mA007", 7},
-        {'A', "mA###", 0},     // busy mark: no number there
+        {'A', "mA###", -999},  // busy mark: the slot keeps what it had
         {'A', "mA12x", 12},
         {'A', "mA", 0},
         {'T', "mT255", 255},   // low bytes have no limit
@@ -378,6 +378,19 @@ TEST_F(DecoderTest, SystemTypeAndPolangType)
     // A reply of the wrong shape calls neither.
     decode("xN999", paramRead('N'));
     EXPECT_EQ(sysValues.size(), 2u);
+}
+
+TEST_F(DecoderTest, BusyParameterAnswerKeepsTheSlot)
+{
+    param('N', 65);
+    decode("mN###", paramRead('N'));
+    EXPECT_EQ(shared.slot('N'), 65);
+    EXPECT_EQ(sysValues, (std::vector<int>{65}));
+    EXPECT_EQ(shared.syncErrors, 0);
+    EXPECT_EQ(main.systemTypeCaption, "System Type    065");
+    // Garbage that is not the busy mark still reads as its leading number (0 when none).
+    decode("mNabc", paramRead('N'));
+    EXPECT_EQ(shared.slot('N'), 0);
 }
 
 TEST_F(DecoderTest, NetworkIdentifierFromTwoSlots)
