@@ -68,17 +68,10 @@ frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::Pane
 {
     setObjectName("frmMain");
     setWindowTitle("TAV Remote Panel");
-    link_ = std::make_unique<panel::PanelLink>(shared_, main_, clock_, *this, std::move(makeLink), &store_);
-    decoder_ = std::make_unique<panel::Decoder>(shared_, main_);
-    indicators_ = std::make_unique<panel::Indicators>(shared_, main_);
     scan_ = std::make_unique<panel::PatternScan>(shared_, main_, clock_);
-    front_ = std::make_unique<panel::FrontPanel>(shared_, main_, *link_, clock_, scan_.get());
-    front_->changed = [this] { refresh(); };
-    link_->decode = [this](const std::string& line, const std::string& cmd) { decoder_->Decode(line, cmd); };
-    decoder_->statusDecoded = [this] { indicators_->Update(); };
-    decoder_->SetCheckSys = [this](int v) { indicators_->SetCheckSys(v); };
-    decoder_->SetCheckPol = [this](int v) { indicators_->SetCheckPol(v); };
-    front_->onHelp = [] { openHelpPage("index.html"); };
+    core_ = std::make_unique<panel::PanelCore>(shared_, main_, clock_, *this, std::move(makeLink), &store_, scan_.get());
+    core_->front.changed = [this] { refresh(); };
+    core_->front.onHelp = [] { openHelpPage("index.html"); };
     buildPanel();
     buildMenus();
 
@@ -118,7 +111,7 @@ void frmMain::buildPanel()
     for (int i = 0; i < 4; ++i) {
         auto* b = new QRadioButton(antennas);
         b->setObjectName(QString("optAntenna_%1").arg(i));
-        connect(b, &QRadioButton::clicked, this, [this, i] { link_->optAntenna_Click(i); });
+        connect(b, &QRadioButton::clicked, this, [this, i] { core_->link.optAntenna_Click(i); });
         optAntenna_[size_t(i)] = b;
         al->addWidget(b);
     }
@@ -213,20 +206,20 @@ QWidget* frmMain::buildFrontPanel(QWidget* parent)
         familyKeys[size_t(i)] = b;
         families->addWidget(b, i / 2, i % 2);
     }
-    connect(familyKeys[0], &QPushButton::clicked, this, [this] { front_->cmdSHIP_Click(); });
-    connect(familyKeys[1], &QPushButton::clicked, this, [this] { front_->cmdSAT_Click(); });
-    connect(familyKeys[2], &QPushButton::clicked, this, [this] { front_->cmdANT_Click(); });
-    connect(familyKeys[3], &QPushButton::clicked, this, [this] { front_->cmdMODE_Click(); });
+    connect(familyKeys[0], &QPushButton::clicked, this, [this] { core_->front.cmdSHIP_Click(); });
+    connect(familyKeys[1], &QPushButton::clicked, this, [this] { core_->front.cmdSAT_Click(); });
+    connect(familyKeys[2], &QPushButton::clicked, this, [this] { core_->front.cmdANT_Click(); });
+    connect(familyKeys[3], &QPushButton::clicked, this, [this] { core_->front.cmdMODE_Click(); });
     // Right clicks open the shortcut menus.
     for (int i : {1, 3}) {
         familyKeys[size_t(i)]->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(familyKeys[size_t(i)], &QWidget::customContextMenuRequested, this, [this, i](const QPoint&) {
             if (i == 3) {
-                front_->cmdMODE_Click();
+                core_->front.cmdMODE_Click();
                 showPopup(mnuModeDisplay_);
             } else {
                 if (main_.displayState < 32 || main_.displayState > 47)
-                    front_->cmdSAT_Click();
+                    core_->front.cmdSAT_Click();
                 showPopup(mnuSatDisplay_);
             }
         });
@@ -237,7 +230,7 @@ QWidget* frmMain::buildFrontPanel(QWidget* parent)
     track->setObjectName("cmdTrack");
     track->setToolTip("Click to toggle Tracking state");
     track->setFocusPolicy(Qt::TabFocus);
-    connect(track, &QPushButton::clicked, this, [this] { front_->cmdTrack_Click(); });
+    connect(track, &QPushButton::clicked, this, [this] { core_->front.cmdTrack_Click(); });
     keys->addWidget(track, 0, Qt::AlignBottom);
     keys->addStretch(1);
 
@@ -260,8 +253,8 @@ QWidget* frmMain::buildFrontPanel(QWidget* parent)
         a->setToolTip(arrowDefs[i].tip);
         a->setFixedSize(34, 30);
         a->setFocusPolicy(Qt::NoFocus);
-        connect(a, &QToolButton::pressed, this, [this, i] { front_->cmdArrow_MouseDown(i); });
-        connect(a, &QToolButton::released, this, [this, i] { front_->cmdArrow_MouseUp(i); });
+        connect(a, &QToolButton::pressed, this, [this, i] { core_->front.cmdArrow_MouseDown(i); });
+        connect(a, &QToolButton::released, this, [this, i] { core_->front.cmdArrow_MouseUp(i); });
         arrows->addWidget(a, arrowDefs[i].row, arrowDefs[i].col);
     }
     keys->addLayout(arrows);
@@ -314,7 +307,7 @@ void frmMain::buildMenus()
     mnuOpen_ = comm->addAction("Port &Open");
     mnuOpen_->setObjectName("mnuOpen");
     mnuOpen_->setCheckable(true);
-    connect(mnuOpen_, &QAction::triggered, this, [this] { link_->mnuOpen_Click(); });
+    connect(mnuOpen_, &QAction::triggered, this, [this] { core_->link.mnuOpen_Click(); });
     auto* prop = comm->addAction("Properties");
     prop->setObjectName("mnuProp");
     connect(prop, &QAction::triggered, this, &frmMain::mnuProp_Click);
@@ -326,7 +319,7 @@ void frmMain::buildMenus()
         auto* a = timeout->addAction(QString("%1 ms").arg(times[i]));
         a->setObjectName(QString("mnuTime_%1").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, ms = times[i]] { link_->setReplyTimeout(ms); });
+        connect(a, &QAction::triggered, this, [this, ms = times[i]] { core_->link.setReplyTimeout(ms); });
         mnuTime_[size_t(i)] = a;
     }
     auto* pace = comm->addMenu("Pacing");
@@ -337,24 +330,24 @@ void frmMain::buildMenus()
         auto* a = pace->addAction(paceCaptions[i]);
         a->setObjectName(QString("mnuPace_%1").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, ms = paces[i]] { link_->setPacing(ms); });
+        connect(a, &QAction::triggered, this, [this, ms = paces[i]] { core_->link.setPacing(ms); });
         mnuPace_[size_t(i)] = a;
     }
     comm->addSeparator();
     mnuDVB_ = comm->addAction("LBand DVB / SCPC receiver mode");
     mnuDVB_->setObjectName("mnuDVB");
     mnuDVB_->setCheckable(true);
-    connect(mnuDVB_, &QAction::triggered, this, [this] { link_->setReceiverMode70(false); });
+    connect(mnuDVB_, &QAction::triggered, this, [this] { core_->link.setReceiverMode70(false); });
     mnu70M_ = comm->addAction("70 / 140 MHz SCPC receiver mode");
     mnu70M_->setObjectName("mnu70M");
     mnu70M_->setCheckable(true);
-    connect(mnu70M_, &QAction::triggered, this, [this] { link_->setReceiverMode70(true); });
+    connect(mnu70M_, &QAction::triggered, this, [this] { core_->link.setReceiverMode70(true); });
 
     auto* view = menuBar()->addMenu("&View");
     mnuQuery_ = view->addAction("Show Query in Status Bar");
     mnuQuery_->setObjectName("mnuQuery");
     mnuQuery_->setCheckable(true);
-    connect(mnuQuery_, &QAction::triggered, this, [this] { link_->setShowQuery(!main_.showQuery); });
+    connect(mnuQuery_, &QAction::triggered, this, [this] { core_->link.setShowQuery(!main_.showQuery); });
     auto* active = view->addAction("Bring Active Tools to Front");
     active->setObjectName("mnuActive");
     connect(active, &QAction::triggered, this, &frmMain::mnuActive_Click);
@@ -380,12 +373,12 @@ void frmMain::buildMenus()
         auto* a = mnuSysT_->addAction(QString::fromLatin1(panel::kSystemTypeCaptions[size_t(i)]));
         a->setObjectName(QString("mnuSysT%1").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, i] { indicators_->mnuSysT_Click(i); refresh(); });
+        connect(a, &QAction::triggered, this, [this, i] { core_->indicators.mnuSysT_Click(i); refresh(); });
         sysActions_[size_t(i)] = a;
         auto* b = mnuPolT_->addAction(QString::fromLatin1(panel::kPolangTypeCaptions[size_t(i)]));
         b->setObjectName(QString("mnuPolT%1").arg(i));
         b->setCheckable(true);
-        connect(b, &QAction::triggered, this, [this, i] { indicators_->mnuPolT_Click(i); refresh(); });
+        connect(b, &QAction::triggered, this, [this, i] { core_->indicators.mnuPolT_Click(i); refresh(); });
         polActions_[size_t(i)] = b;
     }
 
@@ -416,7 +409,7 @@ void frmMain::buildMenus()
             continue; // listed without action
         if (e.state == 143)
             mnuSystemTypeEntry_ = a;
-        connect(a, &QAction::triggered, this, [this, st = e.state] { front_->MenuSelect(st); });
+        connect(a, &QAction::triggered, this, [this, st = e.state] { core_->front.MenuSelect(st); });
     }
     mnuSatDisplay_ = new QMenu("Sat Display", this);
     mnuSatDisplay_->setObjectName("mnuSatDisplay");
@@ -429,7 +422,7 @@ void frmMain::buildMenus()
     };
     for (const auto& e : satEntries) {
         auto* a = mnuSatDisplay_->addAction(e.caption);
-        connect(a, &QAction::triggered, this, [this, st = e.state] { front_->MenuSelect(st); });
+        connect(a, &QAction::triggered, this, [this, st = e.state] { core_->front.MenuSelect(st); });
     }
 
     auto* help = menuBar()->addMenu("&Help");
@@ -445,7 +438,7 @@ void frmMain::Form_Load()
 {
     move(0, 0);
     show();
-    link_->Startup();
+    core_->link.Startup();
 }
 
 frmMain::Answer frmMain::message(const std::string& text, const std::string& title, Buttons b, Icon i)
@@ -506,8 +499,8 @@ void frmMain::refresh()
     mnu70M_->setChecked(main_.mode70);
     mnuQuery_->setChecked(main_.showQuery);
     for (int i = 0; i < 8; ++i) {
-        sysActions_[size_t(i)]->setChecked(indicators_->sysChecked()[size_t(i)]);
-        polActions_[size_t(i)]->setChecked(indicators_->polChecked()[size_t(i)]);
+        sysActions_[size_t(i)]->setChecked(core_->indicators.sysChecked()[size_t(i)]);
+        polActions_[size_t(i)]->setChecked(core_->indicators.polChecked()[size_t(i)]);
     }
     if (mnuSystemTypeEntry_)
         mnuSystemTypeEntry_->setText(latin1(main_.systemTypeCaption));
@@ -524,7 +517,7 @@ void frmMain::fillBitMenu(QMenu* menu, const std::vector<panel::BitMenuEntry>& e
         auto* a = menu->addAction(QString::fromLatin1(e.caption.c_str()));
         if (e.caption == "Reset Error Bits") {
             a->setObjectName("mnuResetE");
-            connect(a, &QAction::triggered, this, [this] { indicators_->mnuResetE_Click(); });
+            connect(a, &QAction::triggered, this, [this] { core_->indicators.mnuResetE_Click(); });
             continue;
         }
         a->setCheckable(true);
@@ -542,19 +535,19 @@ void frmMain::showPopup(QMenu* menu)
 
 void frmMain::mnuShowA_Click()
 {
-    fillBitMenu(mnuDispA_, indicators_->DisplayACU());
+    fillBitMenu(mnuDispA_, core_->indicators.DisplayACU());
     showPopup(mnuDispA_);
 }
 
 void frmMain::mnuShowP_Click()
 {
-    fillBitMenu(mnuDispP_, indicators_->DisplayPCU());
+    fillBitMenu(mnuDispP_, core_->indicators.DisplayPCU());
     showPopup(mnuDispP_);
 }
 
 void frmMain::mnuShowE_Click()
 {
-    fillBitMenu(mnuDispE_, indicators_->DisplayError());
+    fillBitMenu(mnuDispE_, core_->indicators.DisplayError());
     showPopup(mnuDispE_);
 }
 
@@ -565,10 +558,10 @@ void frmMain::Label1_Click(int index)
     if (!clock_.waitUntil([this] { return !main_.timer1Tag.empty(); }, kStartupTickWait))
         return;
     switch (index) {
-    case 0: front_->cmdTrack_Click(); break;
+    case 0: core_->front.cmdTrack_Click(); break;
     case 4: mnuShowE_Click(); break;
-    case 5: link_->mnuOpen_Click(); break;
-    case 7: indicators_->CirclexToggle(); break;
+    case 5: core_->link.mnuOpen_Click(); break;
+    case 7: core_->indicators.CirclexToggle(); break;
     default: break;
     }
     refresh();
@@ -618,11 +611,11 @@ void frmMain::mnuExit_Click()
 void frmMain::closeEvent(QCloseEvent* e)
 {
     if (exiting_) {
-        link_->timer1().setEnabled(false);
-        link_->timer2().setEnabled(false);
-        link_->timer3().setEnabled(false);
+        core_->link.timer1().setEnabled(false);
+        core_->link.timer2().setEnabled(false);
+        core_->link.timer3().setEnabled(false);
     } else {
-        link_->Shutdown();
+        core_->link.Shutdown();
     }
     e->accept();
 }
@@ -659,7 +652,7 @@ bool frmMain::eventFilter(QObject* o, QEvent* e)
             }
             if (code < 0)
                 return false; // navigation keys keep working
-            front_->Text5_KeyPress(code);
+            core_->front.Text5_KeyPress(code);
             refresh();
             return true; // the line shows what the panel's state says, not raw typing
         }

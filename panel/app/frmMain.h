@@ -2,10 +2,7 @@
 // velmar's main window: the emulated front panel (display lines, keys, arrows, entry field),
 // the indicator lamps, the antenna choice, the status bar and the menus. It renders the
 // panel's state and forwards events to the logic; it decides no protocol behaviour itself.
-#include "panel/core/Decoder.h"
-#include "panel/core/FrontPanel.h"
-#include "panel/core/Indicators.h"
-#include "panel/core/PanelLink.h"
+#include "panel/core/PanelCore.h"
 #include "panel/tools/PatternScan.h"
 
 #include <QMainWindow>
@@ -39,10 +36,10 @@ public:
 
     panel::PanelShared& shared() { return shared_; }
     panel::MainState& state() { return main_; }
-    panel::PanelLink& link() { return *link_; }
-    panel::FrontPanel& frontPanel() { return *front_; }
-    panel::Decoder& decoder() { return *decoder_; }
-    panel::Indicators& indicators() { return *indicators_; }
+    panel::PanelLink& link() { return core_->link; }
+    panel::FrontPanel& frontPanel() { return core_->front; }
+    panel::Decoder& decoder() { return core_->decoder; }
+    panel::Indicators& indicators() { return core_->indicators; }
     panel::PatternScan& patternScan() { return *scan_; }
     common::SettingsStore& store() { return store_; }
     common::Clock& clock() { return clock_; }
@@ -89,11 +86,8 @@ private:
     common::SettingsStore& store_;
     panel::PanelShared shared_;
     panel::MainState main_;
-    std::unique_ptr<panel::PanelLink> link_;
-    std::unique_ptr<panel::Decoder> decoder_;
-    std::unique_ptr<panel::Indicators> indicators_;
     std::unique_ptr<panel::PatternScan> scan_;
-    std::unique_ptr<panel::FrontPanel> front_;
+    std::unique_ptr<panel::PanelCore> core_;
 
     std::array<QLineEdit*, 4> text5_{};
     std::array<QRadioButton*, 4> optAntenna_{};
