@@ -4,7 +4,7 @@
 // bytes both ways until everything in flight has arrived, so the run is deterministic even
 // though the bytes cross the kernel.
 #include "panel/FakeUi.h"
-#include "panel/core/PanelLink.h"
+#include "panel/core/PanelCore.h"
 #include "sim/AcuModel.h"
 #include "sim/SimServer.h"
 
@@ -92,7 +92,7 @@ public:
         else
             listenTcp();
         clock.pump = [this] { pump(); };
-        link = std::make_unique<panel::PanelLink>(shared, main, clock, ui, [this](const panel::PanelShared&) {
+        core = std::make_unique<panel::PanelCore>(shared, main, clock, ui, [this](const panel::PanelShared&) {
             std::unique_ptr<common::Link> real;
             if (kind_ == Kind::Pty)
                 real = std::make_unique<common::SerialLink>(ptyPath, "9600,N,8,1");
@@ -105,6 +105,7 @@ public:
             recvBase_ = deviceWritten;
             return c;
         }, store.get());
+        link = &core->link;
         link->onSent = [this](const std::string& b) { departures.push_back({clock.now(), b}); };
         link->onReply = [this](const std::string& l, const std::string& c) { matched.push_back({l, c}); };
         // Start-up reads the profile: the active one is this bench's link.
@@ -117,7 +118,7 @@ public:
     ~SimBench()
     {
         clock.pump = nullptr;
-        link.reset();
+        core.reset();
         if (socket)
             socket->abort();
         if (master >= 0)
@@ -153,7 +154,8 @@ public:
     panel::PanelShared shared;
     panel::MainState main;
     std::unique_ptr<common::SettingsStore> store;
-    std::unique_ptr<panel::PanelLink> link;
+    std::unique_ptr<panel::PanelCore> core; // link, decoder, indicators and front panel
+    panel::PanelLink* link = nullptr;
     CountingLink* counting = nullptr;
     std::vector<Departure> departures;
     std::vector<Matched> matched;
