@@ -66,3 +66,61 @@ std::string settingsSpeed(const std::string& settings)
 }
 
 } // namespace common
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace common {
+
+void TerminalProfile::load(const SettingsStore& s)
+{
+    settings = s.get(kSection, "Settings", "");
+    commPort = s.get(kSection, "CommPort", "");
+    handshaking = s.get(kSection, "Handshaking", "");
+    echo = toBool(s.get(kSection, "Echo", ""), false);
+    direct = s.get(kSection, "Direct", "DATA");
+    address = s.get(kSection, "Address", "192.168.0.195");
+    serial = toBool(s.get(kSection, "Type", "True"), true);
+    // The numeric value of the text: a text that is no number gives 0.
+    short p = 0;
+    port = toInt16(s.get(kSection, "PortNumber", "2000"), p) ? p : 0;
+}
+
+std::string InstanceLock::lockDir()
+{
+    const char* rt = std::getenv("XDG_RUNTIME_DIR");
+    if (rt && *rt && std::filesystem::is_directory(rt))
+        return rt;
+    return std::filesystem::temp_directory_path().string();
+}
+
+InstanceLock::InstanceLock()
+{
+    // A lock held by a running copy is released by the system when that copy ends, however
+    // it ends, so a crashed copy never leaves the next start believing it still runs.
+    const std::string user = std::to_string(::getuid());
+    for (int n = 1; n <= 2; ++n) {
+        const std::string path = lockDir() + "/korrin-" + user + "-" + std::to_string(n) + ".lock";
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            copy_ = n;
+            fd_ = fd;
+            return;
+        }
+        ::close(fd);
+    }
+    copy_ = 2; // both taken: a third copy shares the second copy's settings
+}
+
+InstanceLock::~InstanceLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+} // namespace common

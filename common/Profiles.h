@@ -41,3 +41,40 @@ struct PanelProfiles {
 std::string settingsSpeed(const std::string& settings);
 
 } // namespace common
+
+namespace common {
+
+// The terminal's single profile. Empty texts mean "not stored": the serial values are then
+// left as the port has them.
+struct TerminalProfile {
+    std::string settings;    // "Settings": serial settings string
+    std::string commPort;    // "CommPort"
+    std::string handshaking; // "Handshaking"
+    bool echo = false;       // "Echo" (empty reads as off)
+    std::string direct = "DATA";          // "Direct": module selection code
+    std::string address = "192.168.0.195"; // "Address"
+    bool serial = true;                   // "Type"
+    short port = 2000;                    // "PortNumber" (numeric value of the text)
+
+    void load(const SettingsStore& store);
+};
+
+// The terminal's application name: "KorrinUniv1", or "KorrinUniv2" for a second copy started
+// while the first runs (the first copy holds a lock file in the user's runtime directory).
+class InstanceLock {
+public:
+    InstanceLock(); // takes the first free copy number (1 or 2; 2 when both are taken)
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    int copy() const { return copy_; }
+    std::string appName() const { return copy_ == 1 ? "KorrinUniv1" : "KorrinUniv2"; }
+    // Directory of the lock files ($XDG_RUNTIME_DIR, else the system's temp folder).
+    static std::string lockDir();
+
+private:
+    int copy_ = 1;
+    int fd_ = -1;
+};
+
+} // namespace common
