@@ -61,6 +61,7 @@ public:
     // ---- module path (set by the module list)
     std::string moduleLabel = "   DATA Terminal mode";
     bool dataPath = true; // the data terminal path shows received text unchanged
+    bool qm7000 = false;  // the QM-7000 path: DTR off when the link opens, phone power texts
     int nOffset = 800;    // panel height in twips; above 800 display codes are decoded
     bool hexDisplay = false;
 
