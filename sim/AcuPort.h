@@ -5,6 +5,7 @@
 // drops.
 #include "sim/AcuDevice.h"
 #include "sim/CommandParser.h"
+#include "sim/LinkDevice.h"
 
 #include <cstddef>
 #include <deque>
@@ -28,7 +29,7 @@ struct Faults {
     Ms dropLinkAfter{0};  // the link drops this long after the port opened (0: never)
 };
 
-class AcuPort {
+class AcuPort : public LinkDevice {
 public:
     // Received commands kept for inspection.
     static constexpr std::size_t historyLength = 256;
@@ -36,21 +37,21 @@ public:
     explicit AcuPort(AcuDevice& device, Faults faults = {}, LineEnd end = LineEnd::Cr);
 
     // Bytes from the panel or terminal.
-    void receive(const std::string& bytes);
+    void receive(const std::string& bytes) override;
     // Port time passes: delayed replies come due, a stale partial line is dropped.
-    void advance(Ms dt);
+    void advance(Ms dt) override;
     // Bytes sent since the last call.
-    std::string takeOutput();
+    std::string takeOutput() override;
 
     Faults& faults() { return faults_; }
     const Faults& faults() const { return faults_; }
     LineEnd lineEnd() const { return end_; }
     void setLineEnd(LineEnd end) { end_ = end; }
     // A line as this port sends it, line end included.
-    std::string terminated(const std::string& line) const;
+    std::string terminated(const std::string& line) const override;
 
     // True once the configured link drop has come due; the transport then closes the link.
-    bool linkDropDue() const;
+    bool linkDropDue() const override;
     Ms now() const { return now_; }
     // Replies waiting for their delay to pass.
     std::size_t pendingReplies() const { return pending_.size(); }

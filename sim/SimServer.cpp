@@ -93,6 +93,13 @@ QString SimServer::ptyPath() const
     return pty_.path;
 }
 
+std::unique_ptr<LinkDevice> SimServer::newLinkDevice()
+{
+    if (options_.linkDevice)
+        return options_.linkDevice(device_);
+    return std::make_unique<AcuPort>(device_, options_.faults, options_.lineEnd);
+}
+
 // ------------------------------------------------------------------ time
 
 void SimServer::onTick()
@@ -138,7 +145,7 @@ void SimServer::onNewConnection()
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         TcpClient c;
         c.socket = socket;
-        c.port = std::make_unique<AcuPort>(device_, options_.faults, options_.lineEnd);
+        c.port = newLinkDevice();
         const std::string hello = c.port->terminated(greeting);
         socket->write(hello.data(), static_cast<qint64>(hello.size()));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onClientData(socket); });
@@ -193,7 +200,7 @@ bool SimServer::openPty(QString& error)
     pty_.master = master;
     pty_.slave = slave;
     pty_.path = QString::fromLocal8Bit(name);
-    pty_.port = std::make_unique<AcuPort>(device_, options_.faults, options_.lineEnd);
+    pty_.port = newLinkDevice();
     pty_.unsent.clear();
     pty_.notifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(pty_.notifier, &QSocketNotifier::activated, this, &SimServer::readPty);

@@ -5,11 +5,13 @@
 // device, so all of them see the same antenna.
 #include "sim/AcuDevice.h"
 #include "sim/AcuPort.h"
+#include "sim/LinkDevice.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,10 @@ struct ServerOptions {
     Faults faults;
     LineEnd lineEnd = LineEnd::Cr;
     Ms tick{10};         // how often the equipment's time moves on
+    // What each link talks to. Empty: a port of the panel-facing ACU (with the faults and
+    // line end above). Otherwise called once per link (TCP client, pseudo-terminal) with the
+    // shared device, e.g. to serve one of the terminal-facing modules instead.
+    std::function<std::unique_ptr<LinkDevice>(AcuDevice&)> linkDevice;
 };
 
 class SimServer : public QObject {
@@ -59,17 +65,18 @@ signals:
 private:
     struct TcpClient {
         QTcpSocket* socket = nullptr;
-        std::unique_ptr<AcuPort> port;
+        std::unique_ptr<LinkDevice> port;
     };
     struct Pty {
         int master = -1;
         int slave = -1; // held open so the master lives on while clients close and reopen
         QString path;
         QSocketNotifier* notifier = nullptr;
-        std::unique_ptr<AcuPort> port;
+        std::unique_ptr<LinkDevice> port;
         std::string unsent;
     };
 
+    std::unique_ptr<LinkDevice> newLinkDevice();
     void onTick();
     void onNewConnection();
     void onClientData(QTcpSocket* socket);
