@@ -38,6 +38,10 @@ inline constexpr Ms kConnectWait{3000};
 inline constexpr Ms kConnectPoll{200};
 inline constexpr Ms kReplyWait{2000};
 inline constexpr Ms kStatusResetAfter{2000};
+inline constexpr Ms kConnectTick{1000};
+// How long TxSettle waits at most for the written bytes to leave (a stalled line, a handshake
+// that never releases) before it goes on with its own delay.
+inline constexpr Ms kDrainBound{10000};
 
 class Terminal {
 public:
@@ -61,9 +65,11 @@ public:
     // ---- module path (set by the module list)
     std::string moduleLabel = "   DATA Terminal mode";
     bool dataPath = true; // the data terminal path shows received text unchanged
-    bool qm7000 = false;  // the QM-7000 path: DTR off when the link opens, phone power texts
     int nOffset = 800;    // panel height in twips; above 800 display codes are decoded
     bool hexDisplay = false;
+    // The QM-7000 path: opening the port switches DTR off (the phone's power), and the DTR box
+    // reports the phone power on the screen.
+    bool qm7000 = false;
 
     // ---- link
     void mnuOpen_Click(); // toggles the link
@@ -76,6 +82,11 @@ public:
     void setRts(bool on);
     bool dtr() const { return dtr_; }
     bool rts() const { return rts_; }
+    // The DTR box clicked: sets DTR; on the QM-7000 path also tells the phone power on screen.
+    void chkDTR_Click(bool on);
+    // Drive the port's DTR / RTS outputs (the link has no such control of its own; the window
+    // or a serial helper fills these in). Called by setDtr / setRts.
+    std::function<void(bool)> driveDtr, driveRts;
 
     // ---- receiving
     void OnReceive(const std::string& chunk); // a chunk from the link (aBuffer)
@@ -84,6 +95,10 @@ public:
     // The log file writer (comms log); returns false when the write failed.
     std::function<bool(const std::string&)> logWrite;
     bool logOpen = false;
+    // The error text of the failed write, for the Retry / Cancel box (optional).
+    std::function<std::string()> logError;
+    // Cancel in that box closes the log: called so the file is closed properly (optional).
+    std::function<void()> logClose;
 
     // ---- screen
     TerminalScreen screen;
@@ -122,13 +137,16 @@ public:
         ~Sequence();
         Sequence(const Sequence&) = delete;
         Sequence& operator=(const Sequence&) = delete;
-        bool started() const { return started_; } // false when another sequence runs
+        // False when another sequence runs. A sequence that starts clears the abort flag.
+        bool started() const { return started_; }
 
     private:
         Terminal& t_;
         bool started_;
     };
     bool sequenceRunning() const { return sequence_; }
+    // Called when a sequence has ended (e.g. to finish a window close deferred while it ran).
+    std::function<void()> onSequenceEnded;
 
     // ---- status bar and indicators
     std::string statusText = "Status:";
@@ -139,6 +157,8 @@ public:
     void StopConnectTimer();
     std::string settingsPanelText() const;
 
+    common::Timer& connectTimer() { return *connectTimer_; } // Timer1, the connect time
+    common::Timer& statusTimer() { return *statusTimer_; }   // Timer2, the status reset
     common::Clock& clock() { return clock_; }
     TerminalUi& ui() { return ui_; }
 
@@ -148,6 +168,9 @@ public:
 private:
     void markClosed();
     void connectTick();
+    void ensureLink();
+    bool reconnect();
+    void writeLog(const std::string& text);
 
     common::Clock& clock_;
     TerminalUi& ui_;
@@ -156,9 +179,17 @@ private:
     std::unique_ptr<common::Timer> connectTimer_, statusTimer_;
     Ms connectStart_{0};
     bool open_ = false;
+    bool linkSerial_ = true; // the kind of link_ when it was made
     bool dtr_ = false, rts_ = false;
     bool sequence_ = false;
     std::string lastErrorShown_;
+    // Sending waits for a TCP reconnect while events flow: text sent meanwhile (a key) waits
+    // here and follows in order.
+    bool reconnecting_ = false;
+    std::string pendingOut_;
+    // A log write failed and its box is up: text received meanwhile waits for the answer.
+    bool logRetry_ = false;
+    std::string pendingLog_;
 };
 
 } // namespace term
