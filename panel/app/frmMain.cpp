@@ -502,6 +502,9 @@ void frmMain::refresh()
         sysActions_[size_t(i)]->setChecked(core_->indicators.sysChecked()[size_t(i)]);
         polActions_[size_t(i)]->setChecked(core_->indicators.polChecked()[size_t(i)]);
     }
+    // Until the ACU has reported a value its bits cannot be toggled (open MODE to read them).
+    mnuSysT_->setEnabled(core_->indicators.sysKnown());
+    mnuPolT_->setEnabled(core_->indicators.polKnown());
     if (mnuSystemTypeEntry_)
         mnuSystemTypeEntry_->setText(latin1(main_.systemTypeCaption));
 }

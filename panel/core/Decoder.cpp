@@ -370,9 +370,9 @@ void Decoder::showReceiverStatus(int status)
 // them, with the cycle mark always off:
 //   dark      hollow, not flashing: the ACU is not tracking;
 //   lit       filled, not flashing: tracking with the signal above the threshold;
-//   flashing  lampFlashing[0] set: tracking with the signal at or below the threshold. The
-//             lamp also changes between filled and hollow at each such reply, so it blinks at
-//             the reply rate, and lowSignalCount numbers those replies from 1.
+//   flashing  filled with lampFlashing[0] set: tracking with the signal at or below the
+//             threshold; the window blinks it on its own even beat, and lowSignalCount numbers
+//             those replies from 1.
 void Decoder::superviseTracking(bool carriesAgc)
 {
     Lamp& lamp = m_.lamps[0];
@@ -390,7 +390,7 @@ void Decoder::superviseTracking(bool carriesAgc)
         m_.lampFlashing[0] = false;
         m_.lowSignalCount = 0;
     } else {
-        lamp.hollow = !lamp.hollow;
+        lamp.hollow = false;
         m_.lampFlashing[0] = true;
         m_.lowSignalCount = std::min(m_.lowSignalCount + 1, kLowSignalCountMax);
     }

@@ -61,6 +61,7 @@ Indicators::Indicators(PanelShared& shared, MainState& main) : s_(shared), m_(ma
     for (int i = 0; i < 7; ++i)
         m_.lamps[size_t(i)].fill = kYellow;
     m_.lamps[4].fill = kRed;
+    m_.lamps[kPortLamp].fill = kRed;
 }
 
 void Indicators::Update()
@@ -137,12 +138,14 @@ std::vector<BitMenuEntry> Indicators::DisplayError() const
 
 void Indicators::SetCheckSys(int value)
 {
+    sysKnown_ = true;
     for (int i = 0; i < 8; ++i)
         sys_[size_t(i)] = bit(value, i);
 }
 
 void Indicators::SetCheckPol(int value)
 {
+    polKnown_ = true;
     for (int i = 0; i < 8; ++i)
         pol_[size_t(i)] = bit(value, i);
 }
@@ -156,8 +159,17 @@ void Indicators::toggle(unsigned char code, int i)
     s_.typed = std::string("m") + char(code) + afmtINT3(v) + s_.terminator;
 }
 
-void Indicators::mnuSysT_Click(int i) { toggle('N', i); }
-void Indicators::mnuPolT_Click(int i) { toggle('P', i); }
+void Indicators::mnuSysT_Click(int i)
+{
+    if (sysKnown_)
+        toggle('N', i);
+}
+
+void Indicators::mnuPolT_Click(int i)
+{
+    if (polKnown_)
+        toggle('P', i);
+}
 
 void Indicators::mnuResetE_Click() { s_.typed = "&    " + s_.terminator + "?   S" + s_.terminator; }
 

@@ -53,6 +53,10 @@ public:
     void SetCheckSys(int value);
     void SetCheckPol(int value);
     const std::array<bool, 8>& sysChecked() const { return sys_; }
+    // Whether a System Type (Polang Type) value has been read from the ACU yet. Until then a bit
+    // cannot be toggled: the new value would be built on a guess and clear the other bits.
+    bool sysKnown() const { return sysKnown_; }
+    bool polKnown() const { return polKnown_; }
     const std::array<bool, 8>& polChecked() const { return pol_; }
     // A System Type (Polang Type) entry 0..7: toggles its bit in the slot and queues the new value.
     void mnuSysT_Click(int i);
@@ -69,6 +73,7 @@ private:
     PanelShared& s_;
     MainState& m_;
     std::array<bool, 8> sys_{}, pol_{};
+    bool sysKnown_ = false, polKnown_ = false;
 };
 
 } // namespace panel

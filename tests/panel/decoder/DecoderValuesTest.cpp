@@ -298,12 +298,12 @@ TEST_F(DecoderTest, TrackingSupervision)
     } steps[] = {
         {"S@x@@L3000 Ac", false, false, 0}, // not tracking, level 1000
         {"SHx@@L1503 Ac", true, false, 0},  // tracking, 501
-        {"SHx@@L1500 Ac", false, true, 1},  // 500: at the threshold
-        {"SHx@@L0300 Ac", true, true, 2},   // still low: the lamp blinks
-        {"SHx@@L0300 Ac", false, true, 3},
-        {"SHx@", false, true, 3},           // no AGC in the reply: as it was
+        {"SHx@@L1500 Ac", true, true, 1},   // 500: at the threshold, the lamp flashes
+        {"SHx@@L0300 Ac", true, true, 2},   // still low
+        {"SHx@@L0300 Ac", true, true, 3},
+        {"SHx@", true, true, 3},            // no AGC in the reply: as it was
         {"SHx@@L3000 Ac", true, false, 0},
-        {"SHx@@L0000 Ac", false, true, 1},
+        {"SHx@@L0000 Ac", true, true, 1},
         {"S@x@@L0000 Ac", false, false, 0}, // tracking off: dark, counter reset
     };
     int k = 0;

@@ -136,8 +136,14 @@ TEST(Indicators, SystemTypeToggledTwiceRestoresTheValueAndSendsEachTime)
     f.ind.mnuSysT_Click(1);
     EXPECT_EQ(f.s.typed, "mN065\r\n");
     EXPECT_EQ(f.s.slot('N'), 65);
+    // Polang Type has not been read yet: a toggle would clear its other bits, so none is sent.
+    f.s.typed.clear();
     f.ind.mnuPolT_Click(7);
-    EXPECT_EQ(f.s.typed, "mP128\r\n");
+    EXPECT_EQ(f.s.typed, "");
+    f.s.slot('P') = 2;
+    f.ind.SetCheckPol(2);
+    f.ind.mnuPolT_Click(7);
+    EXPECT_EQ(f.s.typed, "mP130\r\n");
     EXPECT_EQ(f.s.slot('N'), 65);
 }
 
