@@ -1,0 +1,267 @@
+#include "frmProperties.h"
+
+#include "frmTerminal.h"
+
+#include "common/Link.h"
+#include "common/SettingsStore.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+DialogSettings splitSettings(const std::string& s)
+{
+    DialogSettings d;
+    const long L = long(s.size());
+    const long X = s.find('.') != std::string::npos ? 2 : 0;
+    auto at = [&](long pos1) -> char { return pos1 >= 1 && pos1 <= L ? s[size_t(pos1 - 1)] : 0; };
+    if (L - 6 - X > 0)
+        d.speed = s.substr(0, size_t(L - 6 - X));
+    d.parity = at(L - 4 - X);
+    if (const char c = at(L - 2 - X))
+        d.dataBits = std::string(1, c);
+    if (L >= X + 1)
+        d.stopBits = s.substr(size_t(L - X - 1));
+    return d;
+}
+
+frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent)
+    : QDialog(parent), term_(term), networkPath_(std::move(networkPath))
+{
+    setObjectName("frmProperties");
+    setWindowTitle("CommPort Properties");
+    setModal(true);
+    auto& t = term_.terminal();
+
+    auto* outer = new QVBoxLayout(this);
+    auto* tabs = new QTabBar(this);
+    tabs->setObjectName("tabSettings");
+    tabs->addTab("Properties");
+    outer->addWidget(tabs);
+
+    auto* body = new QHBoxLayout;
+    auto* left = new QVBoxLayout;
+    auto* fraSettings = new QGroupBox("Connection", this);
+    fraSettings->setObjectName("fraSettings");
+    auto* fs = new QVBoxLayout(fraSettings);
+    optSerial_ = new QRadioButton("Serial", fraSettings);
+    optSerial_->setObjectName("optSerial");
+    optTCPIP_ = new QRadioButton("TCP/IP", fraSettings);
+    optTCPIP_->setObjectName("optTCPIP");
+    fs->addWidget(optSerial_);
+    fs->addWidget(optTCPIP_);
+    left->addWidget(fraSettings);
+
+    auto echoGroup = [this](const char* name, QRadioButton* (&opts)[2]) {
+        auto* g = new QGroupBox("&Echo", this);
+        g->setObjectName(name);
+        auto* l = new QHBoxLayout(g);
+        auto* bg = new QButtonGroup(g);
+        const char* caps[] = {"Off", "On"};
+        for (int i = 0; i < 2; ++i) {
+            opts[i] = new QRadioButton(caps[i], g);
+            opts[i]->setObjectName(QString("%1_%2").arg(name).arg(i));
+            bg->addButton(opts[i]);
+            l->addWidget(opts[i]);
+            // The two echo groups always agree.
+            connect(opts[i], &QRadioButton::clicked, this, [this, i] { setEcho(i == 1); });
+        }
+        return g;
+    };
+    left->addWidget(echoGroup("optEcho", optEcho_));
+
+    fraTCPIP_ = new QGroupBox("TCP / IP Settings", this);
+    fraTCPIP_->setObjectName("fraTCPIP");
+    auto* ft = new QFormLayout(fraTCPIP_);
+    txtAddress_ = new QLineEdit(QString::fromStdString(t.aAddress), fraTCPIP_);
+    txtAddress_->setObjectName("txtAddress");
+    txtPort_ = new QLineEdit(QString::number(t.nPort), fraTCPIP_);
+    txtPort_->setObjectName("txtPort");
+    ft->addRow("IP Address", txtAddress_);
+    ft->addRow("Port Number", txtPort_);
+    ft->addRow(echoGroup("optEchoT", optEchoT_));
+    left->addWidget(fraTCPIP_);
+    left->addStretch(1);
+    body->addLayout(left);
+
+    auto* right = new QVBoxLayout;
+    auto* params = new QGroupBox("Connection Parameters", this);
+    params->setObjectName("fraParameters");
+    auto* pf = new QFormLayout(params);
+    cboPort_ = new QComboBox(params);
+    cboPort_->setObjectName("cboPort");
+    for (int i = 1; i <= 16; ++i)
+        cboPort_->addItem(QString("Com%1").arg(i));
+    cboSpeed_ = new QComboBox(params);
+    cboSpeed_->setObjectName("cboSpeed");
+    cboSpeed_->addItems({"1200", "2400", "4800", "9600", "19200", "38400", "115200"});
+    cboDataBits_ = new QComboBox(params);
+    cboDataBits_->setObjectName("cboDataBits");
+    cboDataBits_->addItems({"4", "5", "6", "7", "8"});
+    cboParity_ = new QComboBox(params);
+    cboParity_->setObjectName("cboParity");
+    cboParity_->addItems({"Even", "Odd", "None", "Mark", "Space"});
+    cboStopBits_ = new QComboBox(params);
+    cboStopBits_->setObjectName("cboStopBits");
+    cboStopBits_->addItems({"1", "1.5", "2"});
+    pf->addRow("Port:", cboPort_);
+    pf->addRow("Baud:", cboSpeed_);
+    pf->addRow("Data Bits:", cboDataBits_);
+    pf->addRow("Parity:", cboParity_);
+    pf->addRow("Stop Bits:", cboStopBits_);
+    right->addWidget(params);
+    auto* flow = new QGroupBox("&Flow Control", this);
+    flow->setObjectName("fraFlow");
+    auto* fl = new QVBoxLayout(flow);
+    const char* flows[] = {"None", "Xon/Xoff", "RTS", "Xon/RTS"};
+    for (int i = 0; i < 4; ++i) {
+        optFlow_[i] = new QRadioButton(flows[i], flow);
+        optFlow_[i]->setObjectName(QString("optFlow_%1").arg(i));
+        fl->addWidget(optFlow_[i]);
+    }
+    right->addWidget(flow);
+    body->addLayout(right);
+    outer->addLayout(body);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("cmdOK");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("cmdCancel");
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    outer->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &frmProperties::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(optSerial_, &QRadioButton::clicked, this, &frmProperties::optSerial_Click);
+    connect(optTCPIP_, &QRadioButton::clicked, this, &frmProperties::optTCPIP_Click);
+
+    // Opening: the port's present settings, cut into their parts.
+    const DialogSettings d = splitSettings(t.settings);
+    cboSpeed_->setCurrentText(QString::fromStdString(d.speed));
+    const struct {
+        char letter;
+        const char* name;
+    } parities[] = {{'e', "Even"}, {'o', "Odd"}, {'n', "None"}, {'m', "Mark"}, {'s', "Space"}};
+    // The serial layer here reports the letter as it was stored; either case is understood.
+    for (const auto& p : parities)
+        if (std::tolower(static_cast<unsigned char>(d.parity)) == p.letter)
+            cboParity_->setCurrentText(p.name);
+    cboDataBits_->setCurrentText(QString::fromStdString(d.dataBits));
+    cboStopBits_->setCurrentText(QString::fromStdString(d.stopBits));
+    cboPort_->setCurrentIndex(t.commPort >= 1 && t.commPort <= 16 ? t.commPort - 1 : -1);
+    optFlow_[t.handshaking >= 0 && t.handshaking <= 3 ? t.handshaking : 0]->setChecked(true);
+    setEcho(t.echo);
+    if (t.serial) {
+        optSerial_->setChecked(true);
+        fraTCPIP_->hide();
+    } else {
+        optTCPIP_->setChecked(true);
+        optTCPIP_Click();
+    }
+    adjustSize();
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void frmProperties::setEcho(bool on)
+{
+    optEcho_[on ? 1 : 0]->setChecked(true);
+    optEchoT_[on ? 1 : 0]->setChecked(true);
+}
+
+void frmProperties::optSerial_Click()
+{
+    fraTCPIP_->hide();
+    term_.terminal().serial = true; // the handshake boxes are uncovered
+    term_.refresh();
+}
+
+void frmProperties::optTCPIP_Click()
+{
+    auto& t = term_.terminal();
+    if (networkPath_ && networkPath_()) {
+        fraTCPIP_->show();
+        t.serial = false; // the handshake boxes are covered
+        term_.refresh();
+        return;
+    }
+    term_.message("TCP/IP not allowed for the present module selection", "", term::TerminalUi::Buttons::Ok,
+                  term::TerminalUi::Icon::Exclamation);
+    if (t.linkOpen())
+        t.mnuOpen_Click();
+    optSerial_->setChecked(true);
+    optSerial_Click();
+}
+
+void frmProperties::cmdOK_Click()
+{
+    auto& t = term_.terminal();
+    auto& store = term_.store();
+    using B = term::TerminalUi::Buttons;
+    using I = term::TerminalUi::Icon;
+    const bool wasOpen = t.linkOpen();
+    if (wasOpen)
+        t.mnuOpen_Click();
+
+    if (optSerial_->isChecked()) {
+        const int port = cboPort_->currentIndex() + 1;
+        const std::string settings = cboSpeed_->currentText().trimmed().toStdString() + ","
+                                     + cboParity_->currentText().left(1).toStdString() + ","
+                                     + cboDataBits_->currentText().trimmed().toStdString() + ","
+                                     + cboStopBits_->currentText().trimmed().toStdString();
+        const std::string device = common::serialDevicePath(port, &store);
+        // The serial layer's own checks: a value it rejects leaves the dialog open and the link
+        // closed, with nothing saved.
+        common::LineSettings ls;
+        std::string error;
+        if (!common::parseSettings(settings, ls))
+            error = "Invalid port settings \"" + settings + "\"";
+        else if (ls.dataBits < 5)
+            error = std::to_string(ls.dataBits) + " data bits are not supported by " + device + " (use 5 to 8)";
+        if (!error.empty()) {
+            term_.message(error, "", B::Ok, I::Exclamation);
+            term_.refresh();
+            return;
+        }
+        int flow = 0;
+        for (int i = 0; i < 4; ++i)
+            if (optFlow_[i]->isChecked())
+                flow = i;
+        t.commPort = port;
+        t.devicePath = device;
+        t.settings = settings;
+        t.handshaking = flow;
+        store.save("Properties", "Settings", settings);
+        store.save("Properties", "CommPort", std::to_string(port));
+        store.save("Properties", "Handshaking", std::to_string(flow));
+        t.serial = true;
+        t.echo = optEcho_[1]->isChecked();
+    } else {
+        store.save("Properties", "Address", txtAddress_->text().toStdString());
+        store.save("Properties", "PortNumber", txtPort_->text().toStdString());
+        t.aAddress = txtAddress_->text().toStdString();
+        short n = 0;
+        t.nPort = common::toInt16(txtPort_->text().toStdString(), n) ? n : 0;
+        t.serial = false;
+        t.echo = optEchoT_[1]->isChecked();
+    }
+    t.echoText = t.echo ? ", Echo On  " : ", Echo Off  ";
+    store.save("Properties", "Echo", common::boolText(t.echo));
+    store.save("Properties", "Type", common::boolText(t.serial));
+    if (wasOpen)
+        t.mnuOpen_Click();
+    term_.refresh();
+    accept();
+}

@@ -1,0 +1,52 @@
+#pragma once
+// "CommPort Properties" of the terminal: one profile, edited in the dialog's own controls and
+// applied on OK. Modal.
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QRadioButton;
+class frmTerminal;
+
+// The parts of a settings string as the dialog shows them: speed, parity letter, data bits
+// and stop bits, cut by their positions from the end ("9600,n,8,1.5" gives 9600, n, 8, 1.5).
+struct DialogSettings {
+    std::string speed;
+    char parity = 0;
+    std::string dataBits;
+    std::string stopBits;
+};
+DialogSettings splitSettings(const std::string& settings);
+
+class frmProperties : public QDialog {
+    Q_OBJECT
+public:
+    // networkPath tells whether the module path selected allows TCP/IP.
+    frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent = nullptr);
+
+    void cmdOK_Click();
+    void optSerial_Click();
+    void optTCPIP_Click();
+
+private:
+    void setEcho(bool on);
+
+    frmTerminal& term_;
+    std::function<bool()> networkPath_;
+    QRadioButton* optSerial_ = nullptr;
+    QRadioButton* optTCPIP_ = nullptr;
+    QComboBox* cboPort_ = nullptr;
+    QComboBox* cboSpeed_ = nullptr;
+    QComboBox* cboDataBits_ = nullptr;
+    QComboBox* cboParity_ = nullptr;
+    QComboBox* cboStopBits_ = nullptr;
+    QRadioButton* optFlow_[4] = {};
+    QRadioButton* optEcho_[2] = {};  // Off, On
+    QRadioButton* optEchoT_[2] = {}; // Off, On
+    QGroupBox* fraTCPIP_ = nullptr;
+    QLineEdit* txtAddress_ = nullptr;
+    QLineEdit* txtPort_ = nullptr;
+};

@@ -1,0 +1,533 @@
+#include "frmTerminal.h"
+
+#include "common/Profiles.h"
+#include "common/SettingsStore.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+QString boxText(const std::string& s)
+{
+    QString t = latin1(s);
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+constexpr int kWindowWidthTwips = 8600;
+constexpr int kMinWidthTwips = 7200;
+} // namespace
+
+frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, term::Terminal::LinkFactory makeLink,
+                         int copy, QWidget* parent)
+    : QMainWindow(parent), clock_(clock), store_(store), copy_(copy)
+{
+    setObjectName("frmTerminal");
+    setWindowTitle(copy_ == 2 ? "Tessaro Program Terminal 2" : "Tessaro Program Terminal");
+    term_ = std::make_unique<term::Terminal>(clock_, *this, std::move(makeLink));
+    buildWindow();
+    buildToolbar();
+    buildMenus();
+}
+
+frmTerminal::~frmTerminal() = default;
+
+int frmTerminal::twips(int t) const
+{
+    const qreal dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    return int(t * dpi / 1440.0 + 0.5);
+}
+
+void frmTerminal::buildWindow()
+{
+    auto* central = new QWidget(this);
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(4, 4, 4, 0);
+    v->setSpacing(4);
+
+    // The panel display strip of the panel paths.
+    panelArea_ = new QWidget(central);
+    panelArea_->setObjectName("fraPanel");
+    auto* pg = new QGridLayout(panelArea_);
+    pg->setContentsMargins(0, 0, 0, 0);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSize(12);
+    auto field = [&](const char* name, const char* tip) {
+        auto* e = new QLineEdit(panelArea_);
+        e->setObjectName(name);
+        e->setToolTip(tip);
+        e->setReadOnly(true);
+        e->setFont(fixed);
+        e->setFocusPolicy(Qt::NoFocus);
+        e->setStyleSheet("QLineEdit { background: #10281a; color: #7dff9a; }");
+        return e;
+    };
+    txtLine1_ = field("txtLine1", "Line1 Display");
+    txtLine2_ = field("txtLine2", "Line2 Display");
+    txtLine3_ = field("txtLine3", "Bargraph Segments");
+    txtLine4_ = field("txtLine4", "Panel Brightnes");
+    txtLine6U_ = field("txtLine6U", "Unwrap Legend");
+    txtLine6T_ = field("txtLine6T", "Tracking Legend");
+    pg->addWidget(txtLine1_, 0, 0, 1, 2);
+    pg->addWidget(txtLine2_, 1, 0, 1, 2);
+    pg->addWidget(txtLine3_, 0, 2);
+    pg->addWidget(txtLine4_, 1, 2);
+    pg->addWidget(txtLine6U_, 0, 3);
+    pg->addWidget(txtLine6T_, 1, 3);
+    pg->setColumnStretch(0, 3);
+    v->addWidget(panelArea_);
+
+    // Connect indicator, upload buttons and the handshake line boxes.
+    auto* row = new QHBoxLayout;
+    imgConnected_ = new QLabel(central);
+    imgConnected_->setObjectName("imgConnected");
+    imgConnected_->setPixmap(style()->standardIcon(QStyle::SP_DialogApplyButton).pixmap(20, 20));
+    imgNotConnected_ = new QLabel(central);
+    imgNotConnected_->setObjectName("imgNotConnected");
+    imgNotConnected_->setPixmap(style()->standardIcon(QStyle::SP_DialogCancelButton).pixmap(20, 20));
+    for (auto* img : {imgConnected_, imgNotConnected_}) {
+        img->setToolTip("Toggles Port");
+        img->setCursor(Qt::PointingHandCursor);
+        img->installEventFilter(this);
+        row->addWidget(img);
+    }
+    const struct {
+        QPushButton** target;
+        const char* name;
+        const char* caption;
+    } buttons[] = {
+        {&cmdStart_, "cmdStart", "Start"},
+        {&cmdErase_, "cmdErase", "Erase"},
+        {&cmdUpload_, "cmdUpload", "Upload"},
+        {&cmdAUpload_, "cmdAUpload", "Auto Upload"},
+    };
+    for (const auto& b : buttons) {
+        *b.target = new QPushButton(b.caption, central);
+        (*b.target)->setObjectName(b.name);
+        (*b.target)->installEventFilter(this);
+        row->addWidget(*b.target);
+    }
+    row->addStretch(1);
+
+    auto* hsBox = new QWidget(central);
+    hsBox->setObjectName("fraHandshake");
+    auto* hl = new QHBoxLayout(hsBox);
+    hl->setContentsMargins(0, 0, 0, 0);
+    const char* names[] = {"chkDTR", "chkRTS", "chkCTS", "chkDSR", "chkDCD"};
+    const char* captions[] = {"DTR", "RTS", "CTS", "DSR", "DCD"};
+    for (int i = 0; i < 5; ++i) {
+        auto* c = new QCheckBox(captions[i], hsBox);
+        c->setObjectName(names[i]);
+        c->installEventFilter(this);
+        hs_[size_t(i)] = c;
+        hl->addWidget(c);
+    }
+    lblOnOff_ = new QLabel("(On/Off)", hsBox);
+    lblOnOff_->setObjectName("lblOnOff");
+    lblOnOff_->hide();
+    hl->addWidget(lblOnOff_);
+    connect(hs_[0], &QCheckBox::clicked, this, [this](bool on) {
+        term_->setDtr(on);
+        refresh();
+    });
+    connect(hs_[1], &QCheckBox::clicked, this, [this](bool on) {
+        term_->setRts(on);
+        refresh();
+    });
+    // The input lines cannot be set from here: a click puts the box back as the port says.
+    for (int i = 2; i < 5; ++i)
+        connect(hs_[size_t(i)], &QCheckBox::clicked, this, [this] { refresh(); });
+    row->addWidget(hsBox);
+    // Covers the line boxes while the link is TCP/IP.
+    fraHSBlock_ = new QFrame(hsBox);
+    fraHSBlock_->setObjectName("fraHSBlock");
+    fraHSBlock_->setAutoFillBackground(true);
+    fraHSBlock_->hide();
+    v->addLayout(row);
+
+    txtTerm_ = new QPlainTextEdit(central);
+    txtTerm_->setObjectName("txtTerm");
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSize(10);
+    txtTerm_->setFont(mono);
+    txtTerm_->setReadOnly(true); // keys go to the link; the screen shows what comes back
+    txtTerm_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtTerm_->setStyleSheet("QPlainTextEdit { color: blue; }");
+    txtTerm_->setUndoRedoEnabled(false);
+    txtTerm_->installEventFilter(this);
+    v->addWidget(txtTerm_, 1);
+    setCentralWidget(central);
+
+    auto* sb = statusBar();
+    sb->setObjectName("sbrStatus");
+    const char* keys[] = {"Status", "Settings", "ConnectTime"};
+    const char* tips[] = {"Communications Port Status", "Communications Port Settings", "Connect Time"};
+    for (int i = 0; i < 3; ++i) {
+        auto* l = new QLabel(sb);
+        l->setObjectName(QString("sbrStatus_%1").arg(keys[i]));
+        l->setToolTip(tips[i]);
+        l->setFrameShape(QFrame::StyledPanel);
+        l->setContentsMargins(4, 0, 4, 0);
+        sbr_[size_t(i)] = l;
+        sb->addWidget(l, i == 1 ? 1 : 0);
+    }
+    setMinimumWidth(twips(kMinWidthTwips));
+}
+
+void frmTerminal::buildToolbar()
+{
+    tbrToolBar_ = addToolBar("Tools");
+    tbrToolBar_->setObjectName("tbrToolBar");
+    tbrToolBar_->setMovable(false);
+    tbrToolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const struct {
+        const char* key;
+        const char* caption;
+        const char* tip;
+    } defs[] = {
+        {"OpenLogFile", "Open Log", "Open Log File..."},
+        {"CloseLogFile", "Close Log", "Close Log File"},
+        {"Properties", "Properties", "Properties..."},
+        {"SendGPS", "GPS", "Send GPS Data, click twice"},
+        {"SendHDG", "HDG", "Send Heading Data"},
+        {"ClearScreen", "Clear", "Clear Screen"},
+        {"CheckSum", "Vantor On", "Vantor Comms On"},
+        {"ChkOff", "Vantor Off", "Vantor Comms Off"},
+        {"Status", "Status", "Module Status"},
+        {"ModVer", "Version", "Module Version"},
+    };
+    for (const auto& d : defs) {
+        auto* a = tbrToolBar_->addAction(d.caption);
+        a->setObjectName(d.key);
+        a->setToolTip(d.tip);
+    }
+    auto act = [this](const char* key) { return tbrToolBar_->findChild<QAction*>(key); };
+    connect(act("Properties"), &QAction::triggered, this, &frmTerminal::mnuProp_Click);
+    connect(act("ClearScreen"), &QAction::triggered, this, [this] {
+        term_->ClearScreen();
+        refresh();
+    });
+    connect(act("CheckSum"), &QAction::triggered, this, [this] { term_->CommOut("%"); });
+    connect(act("ChkOff"), &QAction::triggered, this, [this] { term_->CommOut("$"); });
+}
+
+void frmTerminal::buildMenus()
+{
+    auto* file = menuBar()->addMenu("&File");
+    auto* clear = file->addAction("Clear &Screen");
+    clear->setObjectName("mnuClear");
+    connect(clear, &QAction::triggered, this, [this] {
+        term_->ClearScreen();
+        refresh();
+    });
+    file->addSeparator();
+    auto* exit = file->addAction("E&xit");
+    exit->setObjectName("mnuExit");
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    auto* comm = menuBar()->addMenu("&CommPort");
+    comm->setObjectName("mnuCommPort");
+    mnuOpen_ = comm->addAction("Port &Open");
+    mnuOpen_->setObjectName("mnuOpen");
+    mnuOpen_->setCheckable(true);
+    connect(mnuOpen_, &QAction::triggered, this, [this] {
+        term_->mnuOpen_Click();
+        refresh();
+    });
+    auto* pace = comm->addMenu("&Pacing   (Send Text Only)");
+    pace->setObjectName("mnuPacing");
+    const int paces[] = {0, 60, 100, 200, 400, 1000};
+    for (int i = 0; i < 6; ++i) {
+        auto* a = pace->addAction(QString("%1 ms").arg(paces[i]));
+        a->setObjectName(QString("mnuPace_%1").arg(i));
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, ms = paces[i]] {
+            term_->pacingMs = ms;
+            refresh();
+        });
+        mnuPace_[size_t(i)] = a;
+    }
+    mnuHex_ = comm->addAction("&Hex Data Display");
+    mnuHex_->setObjectName("mnuHex");
+    mnuHex_->setCheckable(true);
+    connect(mnuHex_, &QAction::triggered, this, [this] {
+        term_->hexDisplay = !term_->hexDisplay;
+        refresh();
+    });
+    comm->addSeparator();
+    auto* prop = comm->addAction("Properties...");
+    prop->setObjectName("mnuProp");
+    connect(prop, &QAction::triggered, this, &frmTerminal::mnuProp_Click);
+
+    auto* help = menuBar()->addMenu("&Help");
+    auto* about = help->addAction("&About");
+    about->setObjectName("mnuAbout");
+    connect(about, &QAction::triggered, this, &frmTerminal::mnuAbout_Click);
+}
+
+void frmTerminal::Form_Load() { load(nullptr); }
+
+void frmTerminal::Form_LoadWith(const common::Endpoint& endpoint) { load(&endpoint); }
+
+void frmTerminal::load(const common::Endpoint* endpoint)
+{
+    // Settings of the single profile; a value the serial layer rejects stops the start-up.
+    common::TerminalProfile p;
+    p.load(store_);
+    resize(twips(kWindowWidthTwips), height());
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    show();
+
+    if (!p.settings.empty()) {
+        common::LineSettings ls;
+        if (!common::parseSettings(p.settings, ls)) {
+            message("Invalid port settings \"" + p.settings + "\"", "", Buttons::Ok, Icon::Exclamation);
+            refresh();
+            return;
+        }
+        term_->settings = p.settings;
+    }
+    if (!p.commPort.empty()) {
+        short n = 0;
+        term_->commPort = common::toInt16(p.commPort, n) && n > 0 ? n : 0;
+    }
+    if (!p.handshaking.empty()) {
+        short h = 0;
+        if (!common::toInt16(p.handshaking, h) || h < 0 || h > 3) {
+            message("Invalid handshaking \"" + p.handshaking + "\"", "", Buttons::Ok, Icon::Exclamation);
+            refresh();
+            return;
+        }
+        term_->handshaking = h;
+    }
+    if (term_->devicePath.empty())
+        term_->devicePath = common::serialDevicePath(term_->commPort, &store_);
+    term_->echo = p.echo;
+    term_->echoText = p.echo ? ", Echo On  " : ", Echo Off  ";
+    term_->aAddress = p.address;
+    term_->nPort = p.port;
+    term_->serial = p.serial;
+    if (endpoint) {
+        term_->serial = endpoint->serial;
+        if (endpoint->serial) {
+            term_->devicePath = endpoint->device;
+            if (!endpoint->settings.empty())
+                term_->settings = endpoint->settings;
+        } else {
+            term_->aAddress = endpoint->host;
+            term_->nPort = endpoint->port;
+        }
+    }
+    term_->pacingMs = 200;
+    term_->CalibrateMSwait();
+    term_->mnuOpen_Click();
+    refresh();
+}
+
+frmTerminal::Answer frmTerminal::message(const std::string& text, const std::string& title, Buttons b, Icon i)
+{
+    if (messageHook)
+        return messageHook(text, title, b, i);
+    QMessageBox box(this);
+    box.setWindowTitle(title.empty() ? windowTitle() : latin1(title));
+    box.setText(boxText(text));
+    box.setIcon(i == Icon::Exclamation ? QMessageBox::Warning
+                : i == Icon::Question  ? QMessageBox::Question
+                : i == Icon::Critical  ? QMessageBox::Critical
+                                       : QMessageBox::Information);
+    switch (b) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case Buttons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Retry: return Answer::Retry;
+    default: return Answer::Ok;
+    }
+}
+
+void frmTerminal::renderScreen()
+{
+    const auto& screen = term_->screen;
+    const std::string& text = screen.text();
+    // Only what came since the last render is added, unless the screen was trimmed or cleared.
+    const std::uint64_t total = screen.total();
+    const std::uint64_t onScreenFrom = total - text.size();
+    auto display = [this](std::string s) {
+        // CR LF, and a CR alone, end a line on this screen.
+        QString out;
+        out.reserve(qsizetype(s.size()));
+        for (unsigned char c : s) {
+            if (c == '\n') {
+                if (shownEndsInCr_) {
+                    shownEndsInCr_ = false;
+                    continue;
+                }
+                out += QLatin1Char('\n');
+            } else if (c == '\r') {
+                out += QLatin1Char('\n');
+                shownEndsInCr_ = true;
+                continue;
+            } else {
+                out += QChar(c);
+            }
+            shownEndsInCr_ = false;
+        }
+        return out;
+    };
+    if (shownTotal_ < onScreenFrom || shownTotal_ > total) {
+        shownEndsInCr_ = false;
+        txtTerm_->setPlainText(display(text));
+    } else if (shownTotal_ < total) {
+        QTextCursor c(txtTerm_->document());
+        c.movePosition(QTextCursor::End);
+        c.insertText(display(text.substr(size_t(shownTotal_ - onScreenFrom))));
+    }
+    shownTotal_ = total;
+    txtTerm_->moveCursor(QTextCursor::End);
+    txtTerm_->verticalScrollBar()->setValue(txtTerm_->verticalScrollBar()->maximum());
+}
+
+void frmTerminal::refresh()
+{
+    renderScreen();
+    const auto& f = term_->fields;
+    txtLine1_->setText(latin1(f.line1));
+    txtLine2_->setText(latin1(f.line2));
+    txtLine3_->setText(latin1(f.line3));
+    txtLine4_->setText(latin1(f.line4));
+    txtLine6U_->setText(latin1(f.line6U));
+    txtLine6T_->setText(latin1(f.line6T));
+    const bool open = term_->linkOpen();
+    imgConnected_->setVisible(open);
+    imgNotConnected_->setVisible(!open);
+    mnuOpen_->setChecked(open);
+    mnuHex_->setChecked(term_->hexDisplay);
+    const int paces[] = {0, 60, 100, 200, 400, 1000};
+    for (int i = 0; i < 6; ++i)
+        mnuPace_[size_t(i)]->setChecked(term_->pacingMs == paces[i]);
+    sbr_[0]->setText(latin1(term_->statusText));
+    sbr_[1]->setText(latin1(term_->settingsText));
+    sbr_[2]->setText(latin1(term_->connectTimeText));
+    hs_[0]->setChecked(term_->dtr());
+    hs_[1]->setChecked(term_->rts());
+    fraHSBlock_->setVisible(!term_->serial);
+    fraHSBlock_->setGeometry(fraHSBlock_->parentWidget()->rect());
+    fraHSBlock_->raise();
+    for (auto* b : {cmdStart_, cmdErase_, cmdUpload_})
+        b->setEnabled(open);
+    for (const char* key : {"SendGPS", "SendHDG", "Status", "ModVer"})
+        if (auto* a = tbrToolBar_->findChild<QAction*>(key))
+            a->setEnabled(open);
+    LayoutTerminal();
+}
+
+void frmTerminal::LayoutTerminal()
+{
+    // The panel strip takes nOffset twips above the screen on the panel paths (above 800).
+    if (height() <= twips(1800) || width() <= twips(2400))
+        return;
+    const bool panel = term_->nOffset > 800;
+    panelArea_->setVisible(panel);
+    if (panel)
+        panelArea_->setFixedHeight(twips(term_->nOffset - 800));
+}
+
+void frmTerminal::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    LayoutTerminal();
+}
+
+void frmTerminal::mnuProp_Click()
+{
+    // The properties dialog of the terminal comes with its own window class.
+    if (onProperties)
+        onProperties();
+}
+
+void frmTerminal::mnuAbout_Click()
+{
+    QMessageBox::information(this, "About",
+                             QString("Programming Terminal Version %1\n         Build 22.Feb.2011")
+                                 .arg(QStringLiteral(PROGRAM_VERSION)));
+}
+
+bool frmTerminal::eventFilter(QObject* o, QEvent* e)
+{
+    if (e->type() == QEvent::MouseButtonRelease && (o == imgConnected_ || o == imgNotConnected_)) {
+        term_->mnuOpen_Click();
+        refresh();
+        return true;
+    }
+    if (e->type() == QEvent::KeyPress) {
+        const bool keyTarget = o == txtTerm_ || o == cmdStart_ || o == cmdErase_ || o == cmdUpload_
+                               || o == cmdAUpload_ || o == hs_[0] || o == hs_[1];
+        if (keyTarget) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            int code = -1;
+            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)
+                code = 13;
+            else if (!k->text().isEmpty() && k->text().at(0).unicode() < 256)
+                code = k->text().at(0).unicode();
+            if (code < 0)
+                return false; // navigation keys scroll the screen
+            if (o != txtTerm_)
+                txtTerm_->setFocus();
+            if (!term_->KeyPress(code))
+                return false; // copying keys are the text box's
+            refresh();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(o, e);
+}
+
+void frmTerminal::closeEvent(QCloseEvent* e)
+{
+    // A running sequence is asked to stop; the window closes once it has returned.
+    if (term_->sequenceRunning()) {
+        term_->abortFlag = 1;
+        e->ignore();
+        QTimer::singleShot(100, this, &QWidget::close);
+        return;
+    }
+    if (term_->linkOpen())
+        term_->mnuOpen_Click();
+    if (onClosing)
+        onClosing();
+    e->accept();
+}

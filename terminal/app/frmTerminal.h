@@ -1,0 +1,103 @@
+#pragma once
+// korrin's main window: the terminal screen txtTerm, the panel display strip of the panel paths,
+// the handshake line boxes, the connect indicator, the upload buttons, the toolbar, the status
+// bar and the menus. It renders the terminal logic's state and forwards events to it.
+#include "common/Endpoint.h"
+#include "terminal/core/Terminal.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+
+namespace common {
+class SettingsStore;
+}
+
+class frmTerminal : public QMainWindow, public term::TerminalUi {
+    Q_OBJECT
+public:
+    frmTerminal(common::Clock& clock, common::SettingsStore& store, term::Terminal::LinkFactory makeLink,
+                int copy = 1, QWidget* parent = nullptr);
+    ~frmTerminal() override;
+
+    // Start-up: settings, module path, MSwait, and the link opened once.
+    void Form_Load();
+    // The same with a link given on the command line for this run (stored settings untouched).
+    void Form_LoadWith(const common::Endpoint& endpoint);
+
+    term::Terminal& terminal() { return *term_; }
+    common::SettingsStore& store() { return store_; }
+    int nUDPO() const { return copy_; }
+
+    // Hooks the rest of the window fills: the properties dialog, and work to do before closing
+    // (closing the log file).
+    std::function<void()> onProperties;
+    std::function<void()> onClosing;
+
+    // Tests answer message boxes through this; when empty a real box is shown.
+    std::function<Answer(const std::string& text, const std::string& title, Buttons, Icon)> messageHook;
+
+    // TerminalUi
+    Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) override;
+    void refresh() override;
+
+    void mnuProp_Click();
+    void mnuAbout_Click();
+    void LayoutTerminal();
+    // Twips of the original layout to pixels of this screen (1440 twips to the inch).
+    int twips(int t) const;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void load(const common::Endpoint* endpoint);
+    void buildWindow();
+    void buildMenus();
+    void buildToolbar();
+    void renderScreen();
+
+    common::Clock& clock_;
+    common::SettingsStore& store_;
+    int copy_;
+    std::unique_ptr<term::Terminal> term_;
+
+    QPlainTextEdit* txtTerm_ = nullptr;
+    QWidget* panelArea_ = nullptr;
+    QLineEdit* txtLine1_ = nullptr;
+    QLineEdit* txtLine2_ = nullptr;
+    QLineEdit* txtLine3_ = nullptr;
+    QLineEdit* txtLine4_ = nullptr;
+    QLineEdit* txtLine6U_ = nullptr;
+    QLineEdit* txtLine6T_ = nullptr;
+    std::array<QCheckBox*, 5> hs_{}; // DTR RTS CTS DSR DCD
+    QLabel* lblOnOff_ = nullptr;
+    QFrame* fraHSBlock_ = nullptr;
+    QLabel* imgConnected_ = nullptr;
+    QLabel* imgNotConnected_ = nullptr;
+    QPushButton* cmdStart_ = nullptr;
+    QPushButton* cmdErase_ = nullptr;
+    QPushButton* cmdUpload_ = nullptr;
+    QPushButton* cmdAUpload_ = nullptr;
+    QToolBar* tbrToolBar_ = nullptr;
+    std::array<QLabel*, 3> sbr_{}; // Status, Settings, ConnectTime
+    QAction* mnuOpen_ = nullptr;
+    QAction* mnuHex_ = nullptr;
+    std::array<QAction*, 6> mnuPace_{};
+
+    std::uint64_t shownTotal_ = 0; // screen characters already in txtTerm
+    bool shownEndsInCr_ = false;
+};
