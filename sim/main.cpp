@@ -1,5 +1,6 @@
 // tavsim: a simulated Antenna Control Unit served over TCP on loopback and over a
 // pseudo-terminal, so the panel and the terminal can be tried without the equipment.
+#include "sim/DiscoveryResponder.h"
 #include "sim/SimServer.h"
 
 #include <QCommandLineParser>
@@ -80,8 +81,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption calmOpt(QStringLiteral("calm"), QStringLiteral("Calm sea: no ship motion and no noise on the readings."));
     const QCommandLineOption onTargetOpt(QStringLiteral("on-target"), QStringLiteral("Start on the satellite, tracking, instead of powering up (Initializing, then Searching)."));
     const QCommandLineOption errorAfterOpt(QStringLiteral("error-after"), QStringLiteral("Raise an azimuth servo fault SECONDS after start (PCU torque limit, ACU servo limit) until the errors are reset."), QStringLiteral("SECONDS"));
+    const QCommandLineOption discoveryPortOpt(QStringLiteral("discovery-port"), QStringLiteral("UDP port that answers the network search on --address; answers go to the sender on N + 3 (0: any free port). Default 3000; when 3000 is taken tavsim runs on without answering."), QStringLiteral("N"), QStringLiteral("3000"));
+    const QCommandLineOption noDiscoveryOpt(QStringLiteral("no-discovery"), QStringLiteral("Do not answer the network search."));
     parser.addOptions({portOpt, addressOpt, noTcpOpt, noPtyOpt, linkOpt, delayOpt, dropOpt, garbleOpt, busyOpt,
-                       dropLinkOpt, promptOpt, calmOpt, onTargetOpt, errorAfterOpt});
+                       dropLinkOpt, promptOpt, calmOpt, onTargetOpt, errorAfterOpt, discoveryPortOpt, noDiscoveryOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
@@ -111,6 +114,15 @@ int main(int argc, char* argv[])
         options.faults.dropLinkAfter = seconds(parser, dropLinkOpt);
     if (parser.isSet(promptOpt))
         options.lineEnd = sim::LineEnd::CrLfPrompt;
+    sim::DiscoveryOptions discovery;
+    discovery.address = options.address;
+    const bool answerSearch = !parser.isSet(noDiscoveryOpt);
+    if (answerSearch) {
+        const int udp = count(parser, discoveryPortOpt);
+        if (udp > 65535 - sim::DiscoveryResponder::answerPortOffset)
+            fail(QStringLiteral("--discovery-port must be 0 to %1").arg(65535 - sim::DiscoveryResponder::answerPortOffset));
+        discovery.port = static_cast<quint16>(udp);
+    }
 
     // SIGINT and SIGTERM end the event loop, so the link is removed on the way out.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
@@ -146,9 +158,26 @@ int main(int argc, char* argv[])
     }
     if (options.tcp)
         say(QStringLiteral("tcp: %1:%2").arg(options.address.toString()).arg(server.tcpPort()));
+    sim::DiscoveryResponder responder(discovery);
+    if (answerSearch) {
+        if (responder.start(error)) {
+            say(QStringLiteral("udp: %1:%2").arg(discovery.address.toString()).arg(responder.port()));
+        } else if (parser.isSet(discoveryPortOpt)) {
+            server.stop();
+            fail(error);
+        } else {
+            // The default port may be held by another copy: the ACU links still serve.
+            std::fprintf(stderr, "tavsim: not answering the network search: %s\n", qPrintable(error));
+        }
+        QObject::connect(&responder, &sim::DiscoveryResponder::answeredRequest,
+                         [](const QHostAddress& to, quint16 port) {
+                             say(QStringLiteral("discovery: answered %1:%2").arg(to.toString()).arg(port));
+                         });
+    }
     say(QStringLiteral("ready"));
 
     const int rc = app.exec();
+    responder.stop();
     server.stop();
     say(QStringLiteral("stopped"));
     return rc;
