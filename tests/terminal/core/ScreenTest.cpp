@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using term::DisplayCodeDecoder;
 using term::PanelFields;
 using term::TerminalScreen;
@@ -139,7 +141,7 @@ TEST(DisplayCodes, FieldsSpanChunksAndLeaveTheRestOnScreen)
         {"code 6 with 12: both legends", {"\x06\x0c"}, "", {"", "", "", "", "UNWRAP", "TRACKING"}, 0},
         {"code 6 with 4: unwrap", {"\x06\x04" "k"}, "k", {"", "", "", "", "UNWRAP", ""}, 0},
         {"code 6 with 8: tracking", {"\x06", "\x08"}, "", {"", "", "", "", "", "TRACKING"}, 0},
-        {"code 6 with 0: neither", {"\x06\x0c\x06\x00"}, "", {}, 0},
+        {"code 6 with 0: neither", {std::string("\x06\x0c\x06\x00", 4)}, "", {}, 0},
         {"no codes", {"plain\r\n"}, "plain\r\n", {}, 0},
         {"codes back to back", {"\x03" "12" "\x01" "L1\r\n" "\x04" "9999"}, "", {"L1", "", "12", "9999", "", ""}, 0},
     };
@@ -246,7 +248,7 @@ TEST(ShowReceived, CollectFlagFillsTheReplyBufferOnlyWithoutALog)
         };
         f.t.collect = c.collect;
         f.t.logOpen = c.logOpen;
-        f.t.ShowReceived("V1\n"); // normalised before it is logged or collected
+        f.t.ShowReceived("V1\r"); // normalised before it is logged or collected
         EXPECT_EQ(f.t.replyBuffer, c.reply);
         EXPECT_EQ(logged, c.logged);
         EXPECT_EQ(f.t.screen.text(), "V1\r\n");
@@ -339,8 +341,9 @@ TEST(ShowReceived, TextArrivingWhileTheRetryBoxIsUpIsWrittenAfterIt)
         std::function<void()> during;
         Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) override
         {
-            if (during)
-                during();
+            // Once only: the hook is taken out before it runs.
+            if (auto d = std::exchange(during, nullptr))
+                d();
             return FakeTerminalUi::message(text, title, b, i);
         }
     };
@@ -350,7 +353,6 @@ TEST(ShowReceived, TextArrivingWhileTheRetryBoxIsUpIsWrittenAfterIt)
     t.logWrite = f.t.logWrite;
     ui.answers = {term::TerminalUi::Answer::Retry};
     ui.during = [&] {
-        ui.during = nullptr;
         t.ShowReceived("second");
         fail = false;
     };

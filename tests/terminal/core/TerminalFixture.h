@@ -73,7 +73,7 @@ public:
     {
     }
 
-    // Opens the serial link (the default link type) and forgets the messages so far.
+    // Opens the serial link (the default link type).
     void openSerial()
     {
         t.serial = true;
