@@ -1,6 +1,7 @@
 // tavsim: a simulated Antenna Control Unit served over TCP on loopback and over a
 // pseudo-terminal, so the panel and the terminal can be tried without the equipment.
 #include "sim/DiscoveryResponder.h"
+#include "sim/Modules.h"
 #include "sim/SimServer.h"
 
 #include <QCommandLineParser>
@@ -85,6 +86,11 @@ int main(int argc, char* argv[])
     const QCommandLineOption noDiscoveryOpt(QStringLiteral("no-discovery"), QStringLiteral("Do not answer the network search."));
     parser.addOptions({portOpt, addressOpt, noTcpOpt, noPtyOpt, linkOpt, delayOpt, dropOpt, garbleOpt, busyOpt,
                        dropLinkOpt, promptOpt, calmOpt, onTargetOpt, errorAfterOpt, discoveryPortOpt, noDiscoveryOpt});
+    QStringList moduleNames;
+    for (const auto& m : sim::modules())
+        moduleNames << QString::fromLatin1(m.name);
+    const QCommandLineOption moduleOpt(QStringLiteral("module"), QStringLiteral("Serve the module NAME on every link instead of the panel-facing ACU: %1. See sim/README.md.").arg(moduleNames.join(QStringLiteral(", "))), QStringLiteral("NAME"));
+    parser.addOption(moduleOpt);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
@@ -114,6 +120,21 @@ int main(int argc, char* argv[])
         options.faults.dropLinkAfter = seconds(parser, dropLinkOpt);
     if (parser.isSet(promptOpt))
         options.lineEnd = sim::LineEnd::CrLfPrompt;
+    const QString module = parser.value(moduleOpt);
+    if (parser.isSet(moduleOpt)) {
+        if (!moduleNames.contains(module))
+            fail(QStringLiteral("--module \"%1\" is not one of %2").arg(module, moduleNames.join(QStringLiteral(", "))));
+        // The reply faults and the prompt belong to the ACU's panel port; the link drop is
+        // the transport's and works for every module.
+        for (const QCommandLineOption* o : {&delayOpt, &dropOpt, &garbleOpt, &busyOpt, &promptOpt})
+            if (parser.isSet(*o))
+                fail(QStringLiteral("--%1 applies to the panel-facing ACU only, not with --module").arg(o->names().constFirst()));
+        options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter](sim::AcuDevice& shared) {
+            std::unique_ptr<sim::TerminalModule> m = sim::makeModule(name, shared);
+            m->setDropLinkAfter(drop);
+            return std::unique_ptr<sim::LinkDevice>(std::move(m));
+        };
+    }
     sim::DiscoveryOptions discovery;
     discovery.address = options.address;
     const bool answerSearch = !parser.isSet(noDiscoveryOpt);
@@ -156,6 +177,8 @@ int main(int argc, char* argv[])
         server.stop();
         fail(error);
     }
+    if (!module.isEmpty())
+        say(QStringLiteral("module: ") + module);
     if (options.tcp)
         say(QStringLiteral("tcp: %1:%2").arg(options.address.toString()).arg(server.tcpPort()));
     sim::DiscoveryResponder responder(discovery);
