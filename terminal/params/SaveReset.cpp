@@ -5,22 +5,11 @@ namespace term {
 namespace {
 const std::string kCrLf = "\r\n";
 const std::string kEscStr(1, kEsc);
-// The abort flag's value when CommOut found the link closed.
-constexpr int kLinkClosedMark = 2;
 } // namespace
 
 SaveReset::SaveReset(Terminal& t) : t_(t) {}
 
 bool SaveReset::aborted() const { return t_.abortFlag != 0; }
-
-// The restart commands toggle the link whatever happened to the send before, and their waits
-// are the module's restart time: a closed link has shown its warning and does not shorten
-// them. Any other abort (the window closing) still does.
-void SaveReset::consumeClosedLinkMark()
-{
-    if (t_.abortFlag == kLinkClosedMark)
-        t_.abortFlag = 0;
-}
 
 void SaveReset::show(const std::string& text)
 {
@@ -62,17 +51,11 @@ SaveReset::Result SaveReset::PcuRestartBootLd()
 
 SaveReset::Result SaveReset::PcuReset()
 {
-    Terminal::Sequence seq(t_);
-    if (!seq.started())
+    if (t_.sequenceRunning())
         return Result::Busy;
-    t_.CommOut(kEscStr + "^0090" + kCrLf);
-    const bool sent = !aborted();
-    consumeClosedLinkMark();
-    t_.mnuOpen_Click();
-    consumeClosedLinkMark();
-    t_.Pause(kPcuRestartWait);
-    t_.mnuOpen_Click();
-    return sent && !aborted() ? Result::Done : Result::Stopped;
+    ModuleCommands(t_).PCUReset();
+    // The guard there cleared the abort flag first: what is set now was set by this reset.
+    return aborted() ? Result::Stopped : Result::Done;
 }
 
 SaveReset::Result SaveReset::CommIfReset()
@@ -81,15 +64,17 @@ SaveReset::Result SaveReset::CommIfReset()
     if (!seq.started())
         return Result::Busy;
     t_.CommOut("[Z   " + kCrLf);
-    const bool sent = !aborted();
-    consumeClosedLinkMark();
+    if (aborted())
+        return Result::Stopped; // a closed link has warned; it stays as it is
     t_.Pause(kCommIfResetWait);
-    t_.mnuOpen_Click();
+    if (aborted())
+        return Result::Stopped; // the link was not touched yet
+    t_.mnuOpen_Click(); // close
     t_.LogLine("");
-    consumeClosedLinkMark();
     t_.Pause(kCommIfRestartWait);
-    t_.mnuOpen_Click();
-    return sent && !aborted() ? Result::Done : Result::Stopped;
+    if (!t_.linkOpen())
+        t_.mnuOpen_Click(); // open again, also after an abort during the wait
+    return aborted() ? Result::Stopped : Result::Done;
 }
 
 SaveReset::Result SaveReset::LoadFactoryDefaults()

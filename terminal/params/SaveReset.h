@@ -4,6 +4,7 @@
 // older ACU and makes it store them. Everything goes out through Terminal::CommOut; the waits
 // are the terminal's, and each command holds the one-sequence guard while it runs, so none
 // starts while an upload or dump is under way.
+#include "terminal/core/ModuleCommands.h"
 #include "terminal/core/Terminal.h"
 
 #include <array>
@@ -19,7 +20,6 @@ inline constexpr char kEsc = 27;
 inline constexpr int kDefaultsSettleMs = 200;        // after each factory-default line has left
 inline constexpr Ms kDefaultsSaveWait{1000};         // after each "W" (store to NVRAM)
 inline constexpr int kPcuBootSettleMs = 10;          // between "?S" and "?9"
-inline constexpr Ms kPcuRestartWait{3000};           // link closed while the PCU restarts
 inline constexpr Ms kCommIfResetWait{1000};          // before the link is closed
 inline constexpr Ms kCommIfRestartWait{4000};        // link closed while the interface restarts
 
@@ -54,10 +54,15 @@ public:
     Result LoadFactoryDefaults();
     // PCU Tools
     Result PcuRestartBootLd(); // "?S" CR LF, TxSettle 10, "?9" CR LF
-    Result PcuReset();         // ESC "^0090" CR LF; link toggled, 3 s, toggled again
+    // ESC "^0090" CR LF; the link closed for kPcuRestartWait and opened again. This is
+    // ModuleCommands::PCUReset (one implementation for the menu entry): with the link closed
+    // it warns once and leaves the link closed.
+    Result PcuReset();
     Result PcuParamSave();     // ESC "^0087" CR LF
     // Comm IF Tools
-    Result CommIfReset();     // "[Z   " CR LF; 1 s; link toggled; CR LF on screen; 4 s; toggled
+    // "[Z   " CR LF; 1 s; the link closed; CR LF on the screen; 4 s; the link opened again.
+    // With the link closed it warns once and leaves the link closed, as PCU Reset does.
+    Result CommIfReset();
     Result CommIfParamSave(); // "[W   " CR LF
     // DVB Tools
     Result DvbRestartBootLd(); // "wS9  " CR LF
@@ -65,7 +70,6 @@ public:
 private:
     Result oneShot(const std::string& command);
     bool aborted() const;
-    void consumeClosedLinkMark();
     void show(const std::string& text);
     Terminal& t_;
 };

@@ -163,21 +163,20 @@ TEST_F(SaveResetTest, PcuResetClosesTheLinkForThreeSeconds)
     EXPECT_TRUE(bench.t.linkOpen());
 }
 
-TEST_F(SaveResetTest, PcuResetOnAClosedLinkWarnsThenOpensAndClosesAfterThreeSeconds)
+TEST_F(SaveResetTest, ResetsOnAClosedLinkWarnOnceAndLeaveTheLinkClosed)
 {
     bench.t.mnuOpen_Click();
-    bench.linkChanges.clear();
-    bench.ui.messages.clear();
-    const Ms t0 = bench.clock.now();
-    EXPECT_EQ(cmds.PcuReset(), Result::Stopped);
-    EXPECT_TRUE(bench.writes().empty());
-    ASSERT_EQ(bench.ui.messages.size(), 1u);
-    EXPECT_NE(bench.ui.messages[0].text.find("Operation not allowed while port is closed"), std::string::npos);
-    ASSERT_EQ(bench.linkChanges.size(), 2u);
-    EXPECT_TRUE(bench.linkChanges[0].open);
-    EXPECT_EQ(bench.linkChanges[0].at - t0, Ms{0});
-    EXPECT_FALSE(bench.linkChanges[1].open);
-    EXPECT_EQ(bench.linkChanges[1].at - t0, Ms{3000});
+    ASSERT_FALSE(bench.t.linkOpen());
+    for (auto run : {&SaveReset::PcuReset, &SaveReset::CommIfReset}) {
+        bench.linkChanges.clear();
+        bench.ui.messages.clear();
+        EXPECT_EQ((cmds.*run)(), Result::Stopped);
+        EXPECT_TRUE(bench.writes().empty());
+        ASSERT_EQ(bench.ui.messages.size(), 1u);
+        EXPECT_NE(bench.ui.messages[0].text.find("Operation not allowed while port is closed"), std::string::npos);
+        EXPECT_TRUE(bench.linkChanges.empty());
+        EXPECT_FALSE(bench.t.linkOpen());
+    }
 }
 
 TEST_F(SaveResetTest, CommIfResetWaitsClosesShowsALineEndAndReopens)
@@ -195,13 +194,31 @@ TEST_F(SaveResetTest, CommIfResetWaitsClosesShowsALineEndAndReopens)
     EXPECT_EQ(bench.t.screen.text(), "x\r\n\r\n");
 }
 
-TEST_F(SaveResetTest, ResetWaitsEndEarlyOnAbortButTheLinkIsStillToggledBack)
+TEST_F(SaveResetTest, CommIfResetAbortedBeforeTheCloseLeavesTheLinkOpen)
+{
+    const Ms t0 = bench.clock.now();
+    bench.at(t0 + Ms{500}, [this] { bench.t.abortFlag = 1; });
+    EXPECT_EQ(cmds.CommIfReset(), Result::Stopped);
+    EXPECT_TRUE(bench.linkChanges.empty());
+    EXPECT_TRUE(bench.t.linkOpen());
+}
+
+TEST_F(SaveResetTest, ResetWaitsEndEarlyOnAbortButTheLinkIsStillOpenedAgain)
 {
     const Ms t0 = bench.clock.now();
     bench.at(t0 + Ms{500}, [this] { bench.t.abortFlag = 1; });
     EXPECT_EQ(cmds.PcuReset(), Result::Stopped);
     ASSERT_EQ(bench.linkChanges.size(), 2u);
     EXPECT_EQ(bench.linkChanges[1].at - t0, Ms{500});
+    EXPECT_TRUE(bench.t.linkOpen());
+
+    bench.linkChanges.clear();
+    const Ms t1 = bench.clock.now();
+    bench.at(t1 + Ms{2000}, [this] { bench.t.abortFlag = 1; });
+    EXPECT_EQ(cmds.CommIfReset(), Result::Stopped);
+    ASSERT_EQ(bench.linkChanges.size(), 2u);
+    EXPECT_EQ(bench.linkChanges[0].at - t1, Ms{1000});
+    EXPECT_EQ(bench.linkChanges[1].at - t1, Ms{2000});
     EXPECT_TRUE(bench.t.linkOpen());
 }
 
