@@ -13,8 +13,8 @@
 //   "$GPGLL,..."          ship position, "$HDHDT,..." ship heading: checked (NmeaLog) and
 //                         used, no answer
 // "@" and "H" (one byte each, sent after a position and a heading sentence) answer the
-// position and heading as the ACU does ("@N0378W1222", "HR0877 1234"). The lines "V" and
-// "verA" answer the version. Any other line is answered "ERR " + the line.
+// position and heading as the ACU does ("@N0378W1222", "HR" + relative azimuth + heading).
+// The lines "V" and "verA" answer the version. Any other line is answered "ERR " + the line.
 #include "sim/AcuDevice.h"
 #include "sim/Nmea.h"
 #include "sim/TerminalModule.h"
