@@ -386,30 +386,42 @@ void frmTerminal::renderScreen()
     // Only what came since the last render is added, unless the screen was trimmed or cleared.
     const std::uint64_t total = screen.total();
     const std::uint64_t onScreenFrom = total - text.size();
-    auto display = [this](std::string s) {
-        // CR LF, and a CR alone, end a line on this screen.
+    auto display = [this](const std::string& s) {
+        // CR LF, and a CR alone, end a line on this screen. Very long lines are broken for the
+        // view (every kViewLine characters, and after "<0A>" in a hex display): laying out one
+        // huge line is what makes a text view slow, and the screen model keeps the text as is.
+        constexpr int kViewLine = 128;
         QString out;
-        out.reserve(qsizetype(s.size()));
+        out.reserve(qsizetype(s.size() + s.size() / kViewLine + 8));
         for (unsigned char c : s) {
             if (c == '\n') {
-                if (shownEndsInCr_) {
-                    shownEndsInCr_ = false;
-                    continue;
+                if (!shownEndsInCr_) {
+                    out += QLatin1Char('\n');
+                    viewColumn_ = 0;
                 }
-                out += QLatin1Char('\n');
-            } else if (c == '\r') {
-                out += QLatin1Char('\n');
-                shownEndsInCr_ = true;
+                shownEndsInCr_ = false;
                 continue;
-            } else {
-                out += QChar(c);
             }
             shownEndsInCr_ = false;
+            if (c == '\r') {
+                out += QLatin1Char('\n');
+                viewColumn_ = 0;
+                shownEndsInCr_ = true;
+                continue;
+            }
+            out += QChar(c);
+            ++viewColumn_;
+            hexTail_ = (hexTail_ << 8) | c;
+            if (viewColumn_ >= kViewLine || (c == '>' && hexTail_ == 0x3C30413Eu)) { // "<0A>"
+                out += QLatin1Char('\n');
+                viewColumn_ = 0;
+            }
         }
         return out;
     };
     if (shownTotal_ < onScreenFrom || shownTotal_ > total) {
         shownEndsInCr_ = false;
+        viewColumn_ = 0;
         txtTerm_->setPlainText(display(text));
     } else if (shownTotal_ < total) {
         QTextCursor c(txtTerm_->document());
@@ -423,7 +435,16 @@ void frmTerminal::renderScreen()
 
 void frmTerminal::refresh()
 {
-    renderScreen();
+    // Laying out the screen text is the costly part of showing received text (a hex display is
+    // one long line); it is done at most every 40 ms, so a fast stream never starves the link.
+    if (!renderTimer_) {
+        renderTimer_ = new QTimer(this);
+        renderTimer_->setSingleShot(true);
+        renderTimer_->setInterval(40);
+        connect(renderTimer_, &QTimer::timeout, this, &frmTerminal::renderScreen);
+    }
+    if (!renderTimer_->isActive())
+        renderTimer_->start();
     const auto& f = term_->fields;
     txtLine1_->setText(latin1(f.line1));
     txtLine2_->setText(latin1(f.line2));

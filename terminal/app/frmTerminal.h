@@ -19,6 +19,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QToolBar;
+class QTimer;
 
 namespace common {
 class SettingsStore;
@@ -55,6 +56,8 @@ public:
     void mnuProp_Click();
     void mnuAbout_Click();
     void LayoutTerminal();
+    // Brings txtTerm up to date with the screen at once (it is otherwise redrawn within 40 ms).
+    void renderScreen();
     // Twips of the original layout to pixels of this screen (1440 twips to the inch).
     int twips(int t) const;
 
@@ -68,7 +71,6 @@ private:
     void buildWindow();
     void buildMenus();
     void buildToolbar();
-    void renderScreen();
 
     common::Clock& clock_;
     common::SettingsStore& store_;
@@ -98,6 +100,10 @@ private:
     QAction* mnuHex_ = nullptr;
     std::array<QAction*, 6> mnuPace_{};
 
+    QTimer* renderTimer_ = nullptr;
     std::uint64_t shownTotal_ = 0; // screen characters already in txtTerm
     bool shownEndsInCr_ = false;
+    int viewColumn_ = 0;
+    std::uint32_t hexTail_ = 0; // the last four characters shown, to break after "<0A>"
+
 };
