@@ -425,6 +425,16 @@ void frmMain::buildMenus()
         connect(a, &QAction::triggered, this, [this, st = e.state] { core_->front.MenuSelect(st); });
     }
 
+    auto* tools = menuBar()->findChild<QMenu*>("mnuTools");
+    if (!tools) {
+        tools = menuBar()->addMenu("&Tools");
+        tools->setObjectName("mnuTools");
+    }
+    mnuFindTav_ = tools->addAction("Find Local and Remote TAVs (UDP Broadcast)");
+    mnuFindTav_->setObjectName("mnuFindTav");
+    mnuFindTav_->setCheckable(true);
+    connect(mnuFindTav_, &QAction::triggered, this, &frmMain::mnuFindTav_Click);
+
     auto* help = menuBar()->addMenu("&Help");
     auto* vh = help->addAction("&Velmar Help");
     vh->setObjectName("mnuHelp");
@@ -574,6 +584,29 @@ void frmMain::mnuProp_Click()
 {
     frmProperties dlg(*this, this);
     dlg.exec();
+}
+
+void frmMain::mnuFindTav_Click()
+{
+    mnuFindTav_->setChecked(true);
+    if (findTav_) {
+        findTav_->raise();
+        findTav_->activateWindow();
+        return;
+    }
+    FindTavSetup setup = findTavSetup;
+    setup.configurePort = [this] { mnuProp_Click(); };
+    if (!setup.openHelp)
+        setup.openHelp = [](const QString& page) { openHelpPage(page); };
+    if (setup.messageTitle.isEmpty())
+        setup.messageTitle = "TAV Remote Panel";
+    findTav_ = new frmFindTAV(std::move(setup), this);
+    // The window unloads itself when closed; the entry is unticked then.
+    connect(findTav_, &QObject::destroyed, this, [this] {
+        if (mnuFindTav_)
+            mnuFindTav_->setChecked(false);
+    });
+    findTav_->show();
 }
 
 void frmMain::mnuAbout_Click()

@@ -2,10 +2,12 @@
 // velmar's main window: the emulated front panel (display lines, keys, arrows, entry field),
 // the indicator lamps, the antenna choice, the status bar and the menus. It renders the
 // panel's state and forwards events to the logic; it decides no protocol behaviour itself.
+#include "common/gui/frmFindTAV.h"
 #include "panel/core/PanelCore.h"
 #include "panel/tools/PatternScan.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -57,6 +59,13 @@ public:
     void mnuActive_Click();
     void mnuSetup_Click();
     void mnuExit_Click();
+    // Tools menu, "Find Local and Remote TAVs (UDP Broadcast)": shows the discovery window
+    // (non-modal; the entry is ticked while it is open).
+    void mnuFindTav_Click();
+    // How the discovery window is made: its network addresses and hooks. The window's
+    // "Configure Port" is set to open CommPort Properties.
+    FindTavSetup findTavSetup;
+    frmFindTAV* findTav() const { return findTav_; }
     // Status menu: fill the pop-up from the stored words and show it (at the cursor).
     void mnuShowA_Click();
     void mnuShowP_Click();
@@ -113,6 +122,8 @@ private:
     QMenu* mnuDispE_ = nullptr;
     QMenu* mnuModeDisplay_ = nullptr;
     QMenu* mnuSatDisplay_ = nullptr;
+    QAction* mnuFindTav_ = nullptr;
+    QPointer<frmFindTAV> findTav_;
     bool exiting_ = false;
     int copies_ = 1;
 };

@@ -75,14 +75,12 @@ void ModuleCommands::PCUReset()
     Terminal::Sequence seq(t_);
     if (!seq.started())
         return;
+    t_.CommOut(kPcuReset);
     if (!t_.linkOpen()) {
-        // Nothing can reach the PCU: warn, and leave the link as it is.
-        t_.CommOut(kPcuReset);
+        // Nothing reached the PCU (CommOut has said why): the link is left as it is, neither
+        // opened nor toggled later.
         return;
     }
-    t_.CommOut(kPcuReset);
-    if (!t_.linkOpen())
-        return; // the send found the connection gone and said so
     t_.TxSettle(0); // the reset must have left before the port closes
     t_.mnuOpen_Click(); // close
     t_.Pause(kPcuRestartWait);
