@@ -601,11 +601,9 @@ void frmMain::mnuFindTav_Click()
     if (setup.messageTitle.isEmpty())
         setup.messageTitle = "TAV Remote Panel";
     findTav_ = new frmFindTAV(std::move(setup), this);
-    // The window unloads itself when closed; the entry is unticked then.
-    connect(findTav_, &QObject::destroyed, this, [this] {
-        if (mnuFindTav_)
-            mnuFindTav_->setChecked(false);
-    });
+    // The window unloads itself when closed; the entry is unticked then. (The entry is the
+    // connection's context: when the main window goes, the entry may go before the window.)
+    connect(findTav_, &QObject::destroyed, mnuFindTav_, [entry = mnuFindTav_] { entry->setChecked(false); });
     findTav_->show();
 }
 
