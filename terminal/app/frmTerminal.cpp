@@ -8,6 +8,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QUrl>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -40,8 +45,37 @@ QString boxText(const std::string& s)
 }
 
 constexpr int kWindowWidthTwips = 8600;
+
+// A file dialog filter as the programs write it ("Text Files (*.txt)|*.txt|All Files (*.*)|*.*")
+// in the form the platform's dialog takes ("Text Files (*.txt);;All Files (*)").
+QString dialogFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i];
+        name.replace("(*.*)", "(*)");
+        out << name;
+    }
+    return out.join(";;");
+}
 constexpr int kMinWidthTwips = 7200;
 } // namespace
+
+void openTerminalDocument(const QString& name)
+{
+    // Installed documents first, then those beside a build tree.
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList dirs = {appDir + "/../share/tessaro/html", QStringLiteral(TESSARO_HELP_DIR),
+                              QStringLiteral(TESSARO_SOURCE_HELP_DIR)};
+    for (const QString& d : dirs) {
+        const QFileInfo f(d + "/" + name);
+        if (f.exists()) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(f.canonicalFilePath()));
+            return;
+        }
+    }
+}
 
 frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, term::Terminal::LinkFactory makeLink,
                          int copy, QWidget* parent)
@@ -50,6 +84,27 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
     setObjectName("frmTerminal");
     setWindowTitle(copy_ == 2 ? "Tessaro Program Terminal 2" : "Tessaro Program Terminal");
     term_ = std::make_unique<term::Terminal>(clock_, *this, std::move(makeLink));
+    paths_ = std::make_unique<term::ModulePaths>(*term_, &store_);
+    commands_ = std::make_unique<term::ModuleCommands>(*term_);
+    sender_ = std::make_unique<term::TextSender>(*term_);
+    nmea_ = std::make_unique<term::Nmea>(*term_);
+    log_ = std::make_unique<term::CommsLog>(*term_);
+    saveReset_ = std::make_unique<term::SaveReset>(*term_);
+    log_->terminalCaption = windowTitle().toStdString();
+    log_->onChanged = [this] { refresh(); };
+    sender_->onCancelWindow = [this](bool show, const std::string& caption, const std::string& text) {
+        if (show)
+            showCancelWindow(caption, text, [this] { sender_->cancel(); });
+        else
+            hideCancelWindow();
+    };
+    paths_->onModemTuneStopped = [this](bool byCancel) {
+        hideCancelWindow();
+        if (byCancel)
+            sender_->cancel();
+        refresh();
+    };
+    paths_->openDocument = [](const std::string& name) { openTerminalDocument(QString::fromStdString(name)); };
     buildWindow();
     buildToolbar();
     buildMenus();
@@ -232,13 +287,73 @@ void frmTerminal::buildToolbar()
         term_->ClearScreen();
         refresh();
     });
-    connect(act("CheckSum"), &QAction::triggered, this, [this] { term_->CommOut("%"); });
-    connect(act("ChkOff"), &QAction::triggered, this, [this] { term_->CommOut("$"); });
+    connect(act("CheckSum"), &QAction::triggered, this, [this] { commands_->Run(term::ModuleCommand::VantorCommsOn); });
+    connect(act("ChkOff"), &QAction::triggered, this, [this] { commands_->Run(term::ModuleCommand::VantorCommsOff); });
+    connect(act("Status"), &QAction::triggered, this, [this] {
+        paths_->QueryModuleStatus();
+        refresh();
+    });
+    connect(act("ModVer"), &QAction::triggered, this, [this] {
+        paths_->QueryModuleVersion();
+        refresh();
+    });
+    connect(act("SendGPS"), &QAction::triggered, this, [this] {
+        nmea_->SendGPS();
+        refresh();
+    });
+    connect(act("SendHDG"), &QAction::triggered, this, [this] {
+        nmea_->SendHDG();
+        refresh();
+    });
+    connect(act("OpenLogFile"), &QAction::triggered, this, &frmTerminal::mnuStartLog_Click);
+    connect(act("CloseLogFile"), &QAction::triggered, this, [this] { log_->Stop(); });
+    for (const char* key : {"SendGPS", "SendHDG", "OpenLogFile"})
+        sequenceActions_.push_back(act(key));
+}
+
+QMenu* frmTerminal::toolsMenu(const std::string& path)
+{
+    QMenu* menu = menuBar()->findChild<QMenu*>("mnuTools", Qt::FindDirectChildrenOnly);
+    QStringList parts = QString::fromStdString(path).split('/');
+    for (const QString& part : parts) {
+        QMenu* found = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->menu() && a->menu()->title() == part)
+                found = a->menu();
+        if (!found)
+            found = menu->addMenu(part);
+        menu = found;
+    }
+    return menu;
 }
 
 void frmTerminal::buildMenus()
 {
     auto* file = menuBar()->addMenu("&File");
+    mnuStartLog_ = file->addAction("&Start Log File...");
+    mnuStartLog_->setObjectName("mnuStartLog");
+    connect(mnuStartLog_, &QAction::triggered, this, &frmTerminal::mnuStartLog_Click);
+    mnuStopLog_ = file->addAction("S&top Log File");
+    mnuStopLog_->setObjectName("mnuStopLog");
+    connect(mnuStopLog_, &QAction::triggered, this, [this] { log_->Stop(); });
+    file->addSeparator();
+    auto* send = file->addAction("Send &Text File");
+    send->setObjectName("mnuSendText");
+    connect(send, &QAction::triggered, this, &frmTerminal::mnuSendText_Click);
+    auto* upload = file->addAction("Parameter Upload   (Send mod Text @ 80ms)");
+    upload->setObjectName("mnuParamUpload");
+    connect(upload, &QAction::triggered, this, &frmTerminal::mnuParamUpload_Click);
+    mnuLoop_ = file->addAction("Loop Send Text File");
+    mnuLoop_->setObjectName("mnuLoop");
+    mnuLoop_->setCheckable(true);
+    connect(mnuLoop_, &QAction::triggered, this, [this] {
+        sender_->toggleLoop();
+        refresh();
+    });
+    auto* s19 = file->addAction("&Upload S19 File...");
+    s19->setObjectName("mnuUploadS19");
+    s19->setEnabled(false); // firmware upload comes with the upload tools
+    sequenceActions_.insert(sequenceActions_.end(), {send, upload, mnuStartLog_});
     auto* clear = file->addAction("Clear &Screen");
     clear->setObjectName("mnuClear");
     connect(clear, &QAction::triggered, this, [this] {
@@ -261,16 +376,16 @@ void frmTerminal::buildMenus()
     });
     auto* pace = comm->addMenu("&Pacing   (Send Text Only)");
     pace->setObjectName("mnuPacing");
-    const int paces[] = {0, 60, 100, 200, 400, 1000};
-    for (int i = 0; i < 6; ++i) {
-        auto* a = pace->addAction(QString("%1 ms").arg(paces[i]));
+    for (size_t i = 0; i < term::kPacingChoices.size(); ++i) {
+        const int ms = term::kPacingChoices[i];
+        auto* a = pace->addAction(QString("%1 ms").arg(ms));
         a->setObjectName(QString("mnuPace_%1").arg(i));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, ms = paces[i]] {
-            term_->pacingMs = ms;
+        connect(a, &QAction::triggered, this, [this, ms] {
+            sender_->choosePacing(ms);
             refresh();
         });
-        mnuPace_[size_t(i)] = a;
+        mnuPace_[i] = a;
     }
     mnuHex_ = comm->addAction("&Hex Data Display");
     mnuHex_->setObjectName("mnuHex");
@@ -279,15 +394,220 @@ void frmTerminal::buildMenus()
         term_->hexDisplay = !term_->hexDisplay;
         refresh();
     });
+    // The module list, grouped.
+    int group = -1;
+    for (const auto& row : term::modulePathTable()) {
+        if (row.group != group) {
+            comm->addSeparator();
+            group = row.group;
+        }
+        auto* a = comm->addAction(QString::fromLatin1(row.caption));
+        a->setObjectName(row.menu);
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, p = row.path] {
+            paths_->Select(p, true);
+            refresh();
+        });
+        pathActions_.emplace_back(row.path, a);
+        sequenceActions_.push_back(a);
+    }
     comm->addSeparator();
     auto* prop = comm->addAction("Properties...");
     prop->setObjectName("mnuProp");
     connect(prop, &QAction::triggered, this, &frmTerminal::mnuProp_Click);
+    sequenceActions_.push_back(prop);
+
+    auto* tools = menuBar()->addMenu("&Tools");
+    tools->setObjectName("mnuTools");
+    for (const auto& row : term::moduleCommandTable()) {
+        auto* a = toolsMenu(row.submenu)->addAction(QString::fromLatin1(row.caption));
+        a->setObjectName(row.menu);
+        connect(a, &QAction::triggered, this, [this, id = row.id] {
+            commands_->Run(id);
+            refresh();
+        });
+        if (row.id == term::ModuleCommand::ACUParamDump)
+            acuDumpActions_.push_back(a);
+    }
+    auto* pcuReset = toolsMenu("PCU Tools")->addAction(QString::fromLatin1(term::kPcuResetCaption));
+    pcuReset->setObjectName(term::kPcuResetMenu);
+    connect(pcuReset, &QAction::triggered, this, [this] {
+        commands_->PCUReset();
+        refresh();
+    });
+    sequenceActions_.push_back(pcuReset);
+    int n = 0;
+    for (const auto& e : term::kSaveResetMenu) {
+        auto* a = toolsMenu(e.menu)->addAction(QString::fromLatin1(e.caption));
+        a->setObjectName(QString("mnuSaveReset_%1").arg(n++));
+        connect(a, &QAction::triggered, this, [this, run = e.run] {
+            ((*saveReset_).*run)();
+            refresh();
+        });
+        sequenceActions_.push_back(a);
+        if (std::string(e.menu) == "Manual Program Upload Tools")
+            mnuAcuResetManual_ = a;
+    }
+    mnuRemUpload_ = toolsMenu("Manual Program Upload Tools")->addAction("Remote Upload / Lock Ports");
+    mnuRemUpload_->setObjectName("mnuRem");
+    mnuRemUpload_->setEnabled(false);
+    auto* vantor = toolsMenu("Vantor Tools");
+    auto* gps = vantor->addAction("Send GPS Data");
+    gps->setObjectName("mnuSendGPS");
+    connect(gps, &QAction::triggered, this, [this] {
+        nmea_->SendGPS();
+        refresh();
+    });
+    auto* hdg = vantor->addAction("Send HDG Data");
+    hdg->setObjectName("mnuSendHDG");
+    connect(hdg, &QAction::triggered, this, [this] {
+        nmea_->SendHDG();
+        refresh();
+    });
+    auto* hdgReset = vantor->addAction("Reset HDG Range null, 1, 10, 100");
+    hdgReset->setObjectName("mnuResetHDG");
+    connect(hdgReset, &QAction::triggered, this, [this] { nmea_->ResetHdgRange(); });
+    sequenceActions_.insert(sequenceActions_.end(), {gps, hdg});
+    auto* modem = toolsMenu("Modem Tools");
+    mnuExpert_ = modem->addAction("Expert Mode");
+    mnuExpert_->setObjectName("mnuExpert");
+    mnuExpert_->setCheckable(true);
+    connect(mnuExpert_, &QAction::triggered, this, [this] {
+        paths_->ExpertMode_Click();
+        refresh();
+    });
+    mnuModemTune_ = modem->addAction("Modem Tune");
+    mnuModemTune_->setObjectName("mnuModemTune");
+    connect(mnuModemTune_, &QAction::triggered, this, [this] {
+        if (paths_->ModemTune_Click())
+            showCancelWindow("Modem Tune", "Modem Tune\rPress Cancel to END", [this] { paths_->ModemTuneCancel(); });
+        refresh();
+    });
 
     auto* help = menuBar()->addMenu("&Help");
+    auto* instr = help->addAction("&Instructions");
+    instr->setObjectName("mnuInstructions");
+    connect(instr, &QAction::triggered, this, [this] { paths_->Instructions(); });
     auto* about = help->addAction("&About");
     about->setObjectName("mnuAbout");
     connect(about, &QAction::triggered, this, &frmTerminal::mnuAbout_Click);
+}
+
+std::string frmTerminal::chooseFile(bool save, const std::string& title, const std::string& filter)
+{
+    if (fileHook)
+        return fileHook(save, title, filter);
+    // The replace question is asked by the caller in the system's own words.
+    const QString f = save ? QFileDialog::getSaveFileName(this, QString::fromStdString(title), QString(),
+                                                          dialogFilter(filter), nullptr,
+                                                          QFileDialog::DontConfirmOverwrite)
+                           : QFileDialog::getOpenFileName(this, QString::fromStdString(title), QString(),
+                                                          dialogFilter(filter));
+    return f.toStdString();
+}
+
+void frmTerminal::mnuStartLog_Click()
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string path = chooseFile(true, term::kLogDialogTitle, term::kLogFilter);
+        if (path.empty())
+            return;
+        if (log_->Start(path) != term::CommsLog::Result::Cancelled)
+            break; // opened, failed (the message was shown) or already open
+    }
+    refresh();
+}
+
+void frmTerminal::mnuSendText_Click()
+{
+    // A file that does not exist is reported and the dialog opens again.
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string path = chooseFile(false, term::kSendTextDialogTitle, term::kSendTextFilter);
+        if (path.empty())
+            return;
+        if (sender_->SendTextFile(path) != term::TextSender::Result::NotFound)
+            break;
+    }
+    refresh();
+}
+
+void frmTerminal::mnuParamUpload_Click()
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string path = chooseFile(false, term::kSendTextDialogTitle, term::kSendTextFilter);
+        if (path.empty())
+            return;
+        if (sender_->ParameterUpload(path) != term::TextSender::Result::NotFound)
+            break;
+    }
+    refresh();
+}
+
+void frmTerminal::showCancelWindow(const std::string& caption, const std::string& text, std::function<void()> onCancel)
+{
+    if (!cancelWindow_) {
+        // Kept above the terminal, but not modal: the terminal stays usable while it shows.
+        cancelWindow_ = new QWidget(this, Qt::Tool | Qt::WindowStaysOnTopHint);
+        cancelWindow_->setObjectName("frmCancelSend");
+        auto* l = new QVBoxLayout(cancelWindow_);
+        cancelText_ = new QLabel(cancelWindow_);
+        cancelText_->setObjectName("lblCancelText");
+        l->addWidget(cancelText_);
+        auto* b = new QPushButton("Cancel", cancelWindow_);
+        b->setObjectName("cmdCancel");
+        connect(b, &QPushButton::clicked, this, [this] {
+            if (cancelAction_)
+                cancelAction_();
+        });
+        l->addWidget(b);
+    }
+    cancelAction_ = std::move(onCancel);
+    cancelWindow_->setWindowTitle(latin1(caption));
+    cancelText_->setText(boxText(text));
+    cancelWindow_->adjustSize();
+    cancelWindow_->move(geometry().topLeft() + QPoint(twips(30), twips(30)));
+    cancelWindow_->show();
+    cancelWindow_->raise();
+}
+
+void frmTerminal::hideCancelWindow()
+{
+    if (cancelWindow_)
+        cancelWindow_->hide();
+    cancelAction_ = nullptr;
+}
+
+void frmTerminal::applyMenuState()
+{
+    const auto& m = paths_->menus();
+    for (auto& [path, a] : pathActions_)
+        a->setChecked(path == m.checked);
+    const bool busy = term_->sequenceRunning();
+    for (QAction* a : sequenceActions_)
+        a->setEnabled(!busy);
+    if (mnuAcuResetManual_)
+        mnuAcuResetManual_->setEnabled(m.acuResetEnabled && !busy);
+    mnuRemUpload_->setEnabled(m.remoteUploadEnabled);
+    for (QAction* a : acuDumpActions_)
+        a->setEnabled(m.acuParamDumpEnabled);
+    lblOnOff_->setVisible(m.onOffLabelVisible);
+    for (auto* b : {cmdStart_, cmdErase_, cmdUpload_}) {
+        b->setVisible(m.manualButtonsVisible);
+        b->setEnabled(m.manualButtonsEnabled);
+    }
+    cmdAUpload_->setEnabled(m.cmdAUploadEnabled);
+    for (const char* key : {"SendGPS", "SendHDG", "Status", "ModVer"})
+        if (auto* a = tbrToolBar_->findChild<QAction*>(key))
+            a->setEnabled(m.linkToolsEnabled && !(busy && std::string(key).rfind("Send", 0) == 0));
+    for (const char* key : {"CheckSum", "ChkOff"})
+        if (auto* a = tbrToolBar_->findChild<QAction*>(key))
+            a->setEnabled(m.vantorCommsEnabled);
+    mnuExpert_->setChecked(m.expertMode);
+    mnuModemTune_->setEnabled(m.expertMode && !m.modemTuneRunning);
+    mnuLoop_->setChecked(sender_->loop());
+    mnuStartLog_->setEnabled(log_->canStart() && !busy);
+    mnuStopLog_->setEnabled(log_->canStop());
+    setWindowTitle(QString::fromStdString(log_->caption()));
 }
 
 void frmTerminal::Form_Load() { load(nullptr); }
@@ -344,7 +664,8 @@ void frmTerminal::load(const common::Endpoint* endpoint)
             term_->nPort = endpoint->port;
         }
     }
-    term_->pacingMs = 200;
+    paths_->Restore();
+    sender_->choosePacing(term::kStartupPacingMs);
     term_->CalibrateMSwait();
     term_->mnuOpen_Click();
     refresh();
@@ -457,9 +778,8 @@ void frmTerminal::refresh()
     imgNotConnected_->setVisible(!open);
     mnuOpen_->setChecked(open);
     mnuHex_->setChecked(term_->hexDisplay);
-    const int paces[] = {0, 60, 100, 200, 400, 1000};
-    for (int i = 0; i < 6; ++i)
-        mnuPace_[size_t(i)]->setChecked(term_->pacingMs == paces[i]);
+    for (size_t i = 0; i < term::kPacingChoices.size(); ++i)
+        mnuPace_[i]->setChecked(sender_->checkedPacing() == term::kPacingChoices[i]);
     sbr_[0]->setText(latin1(term_->statusText));
     sbr_[1]->setText(latin1(term_->settingsText));
     sbr_[2]->setText(latin1(term_->connectTimeText));
@@ -468,11 +788,7 @@ void frmTerminal::refresh()
     fraHSBlock_->setVisible(!term_->serial);
     fraHSBlock_->setGeometry(fraHSBlock_->parentWidget()->rect());
     fraHSBlock_->raise();
-    for (auto* b : {cmdStart_, cmdErase_, cmdUpload_})
-        b->setEnabled(open);
-    for (const char* key : {"SendGPS", "SendHDG", "Status", "ModVer"})
-        if (auto* a = tbrToolBar_->findChild<QAction*>(key))
-            a->setEnabled(open);
+    applyMenuState();
     LayoutTerminal();
 }
 
@@ -541,7 +857,8 @@ void frmTerminal::closeEvent(QCloseEvent* e)
 {
     // A running sequence is asked to stop; the window closes once it has returned.
     if (term_->sequenceRunning()) {
-        term_->abortFlag = 1;
+        sender_->cancel();
+        term_->abortFlag = term::kAbortCancelled;
         e->ignore();
         QTimer::singleShot(100, this, &QWidget::close);
         return;
@@ -550,5 +867,7 @@ void frmTerminal::closeEvent(QCloseEvent* e)
         term_->mnuOpen_Click();
     if (onClosing)
         onClosing();
+    log_->Stop();
+    hideCancelWindow();
     e->accept();
 }

@@ -3,12 +3,19 @@
 // the handshake line boxes, the connect indicator, the upload buttons, the toolbar, the status
 // bar and the menus. It renders the terminal logic's state and forwards events to it.
 #include "common/Endpoint.h"
+#include "terminal/core/CommsLog.h"
+#include "terminal/core/ModuleCommands.h"
+#include "terminal/core/ModulePaths.h"
+#include "terminal/core/Nmea.h"
 #include "terminal/core/Terminal.h"
+#include "terminal/core/TextSender.h"
+#include "terminal/params/SaveReset.h"
 
 #include <QMainWindow>
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -25,6 +32,9 @@ namespace common {
 class SettingsStore;
 }
 
+// Opens a document of the installed "html" folder (help pages, the update instructions).
+void openTerminalDocument(const QString& name);
+
 class frmTerminal : public QMainWindow, public term::TerminalUi {
     Q_OBJECT
 public:
@@ -38,6 +48,23 @@ public:
     void Form_LoadWith(const common::Endpoint& endpoint);
 
     term::Terminal& terminal() { return *term_; }
+    term::ModulePaths& modulePaths() { return *paths_; }
+    term::TextSender& textSender() { return *sender_; }
+    term::CommsLog& commsLog() { return *log_; }
+    term::Nmea& nmea() { return *nmea_; }
+    term::SaveReset& saveReset() { return *saveReset_; }
+
+    // File choices: tests answer through this (empty = cancelled); when empty a file dialog is
+    // shown. save is true for a save dialog.
+    std::function<std::string(bool save, const std::string& title, const std::string& filter)> fileHook;
+    std::string chooseFile(bool save, const std::string& title, const std::string& filter);
+
+    void mnuStartLog_Click();
+    void mnuSendText_Click();
+    void mnuParamUpload_Click();
+    // The cancel window of text sending and modem tune (frmCancelSend), kept above the terminal
+    // without blocking it.
+    QWidget* cancelWindow() const { return cancelWindow_; }
     common::SettingsStore& store() { return store_; }
     int nUDPO() const { return copy_; }
 
@@ -76,6 +103,29 @@ private:
     common::SettingsStore& store_;
     int copy_;
     std::unique_ptr<term::Terminal> term_;
+    std::unique_ptr<term::ModulePaths> paths_;
+    std::unique_ptr<term::ModuleCommands> commands_;
+    std::unique_ptr<term::TextSender> sender_;
+    std::unique_ptr<term::Nmea> nmea_;
+    std::unique_ptr<term::CommsLog> log_;
+    std::unique_ptr<term::SaveReset> saveReset_;
+    QWidget* cancelWindow_ = nullptr;
+    QLabel* cancelText_ = nullptr;
+    std::function<void()> cancelAction_;
+    void showCancelWindow(const std::string& caption, const std::string& text, std::function<void()> onCancel);
+    void hideCancelWindow();
+    void applyMenuState();
+    QMenu* toolsMenu(const std::string& path);
+    std::vector<std::pair<term::ModulePath, QAction*>> pathActions_;
+    std::vector<QAction*> sequenceActions_; // disabled while a long sequence runs
+    QAction* mnuStopLog_ = nullptr;
+    QAction* mnuStartLog_ = nullptr;
+    QAction* mnuLoop_ = nullptr;
+    QAction* mnuExpert_ = nullptr;
+    QAction* mnuModemTune_ = nullptr;
+    QAction* mnuAcuResetManual_ = nullptr;
+    QAction* mnuRemUpload_ = nullptr;
+    std::vector<QAction*> acuDumpActions_, pcuDumpActions_;
 
     QPlainTextEdit* txtTerm_ = nullptr;
     QWidget* panelArea_ = nullptr;

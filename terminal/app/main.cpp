@@ -56,7 +56,7 @@ int main(int argc, char** argv)
         return std::make_unique<common::TcpLink>(t.aAddress, t.nPort);
     }, lock.copy());
     w.onProperties = [&w] {
-        frmProperties dlg(w, [] { return true; }, &w);
+        frmProperties dlg(w, [&w] { return w.modulePaths().tcpAllowed(); }, &w);
         dlg.exec();
     };
 
