@@ -72,10 +72,13 @@ public:
     bool qm7000 = false;
 
     // ---- link
-    void mnuOpen_Click(); // toggles the link
+    // Toggles the link. Ignored while a TCP connect wait of its own or of CommOut is running.
+    void mnuOpen_Click();
     bool linkOpen() const { return open_; }
     common::Link* link() { return link_.get(); }
-    // Sends text unchanged; with the link closed warns and sets the abort flag to 2.
+    // Sends text unchanged; with the link closed warns and sets the abort flag to 2. A TCP link
+    // that has gone is connected again (up to 3 s); if that fails the link is marked closed,
+    // the abort flag becomes 2 and "no longer valid" is shown.
     void CommOut(const std::string& text);
     // DTR / RTS outputs and CTS / DSR / DCD inputs (serial only; false when unknown).
     void setDtr(bool on);
@@ -90,6 +93,10 @@ public:
 
     // ---- receiving
     void OnReceive(const std::string& chunk); // a chunk from the link (aBuffer)
+    // Trims the screen, normalises line ends (not on the data path), shows the text (display
+    // codes on panel paths, hex when chosen), then logs it or, with no log open and the collect
+    // flag set, adds it to the reply buffer. On panel paths the text outside the codes is what
+    // is logged and collected.
     void ShowReceived(const std::string& text);
     std::string aBuffer;
     // The log file writer (comms log); returns false when the write failed.

@@ -17,9 +17,10 @@ public:
 
     // Append text at the end of the screen (the caller has trimmed first, see trim()).
     void append(const std::string& text);
-    // Removes the first 4096 characters when the screen holds more than 16000.
+    // Removes the first 4096 characters when the screen holds more than 16000 (again, until it
+    // holds no more than 16000, after a chunk larger than 4096).
     void trim();
-    void clear();
+    void clear(); // the running count goes on, so marks stay right
     const std::string& text() const { return text_; }
 
     // A mark: the position of the end of the screen in the running count.

@@ -395,3 +395,22 @@ TEST(TerminalStatus, ConnectTimeCountsFromTheOpenOnTheInjectedClock)
         EXPECT_EQ(f.t.connectTimeText, c.text);
     }
 }
+
+TEST(TerminalLink, ASecondOpenCommandDuringTheConnectWaitIsIgnored)
+{
+    TerminalFixture f;
+    f.t.serial = false;
+    f.connectAfter = Ms{1000};
+    auto click = f.clock.createTimer();
+    click->setInterval(Ms{300});
+    click->onTick = [&] {
+        click->setEnabled(false);
+        f.t.mnuOpen_Click();
+    };
+    click->setEnabled(true);
+    f.t.mnuOpen_Click();
+    EXPECT_TRUE(f.t.linkOpen());
+    EXPECT_EQ(f.linksMade, 1);
+    EXPECT_EQ(f.clock.now(), Ms{1000});
+    EXPECT_TRUE(f.ui.messages.empty());
+}

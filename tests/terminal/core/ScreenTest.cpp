@@ -361,3 +361,25 @@ TEST(ShowReceived, TextArrivingWhileTheRetryBoxIsUpIsWrittenAfterIt)
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(t.screen.text(), "firstsecond");
 }
+
+TEST(ShowReceived, PanelPathsLogAndCollectTheTextOutsideTheCodes)
+{
+    for (const bool logOpen : {false, true}) {
+        SCOPED_TRACE(logOpen ? "log open" : "collecting");
+        TerminalFixture f;
+        f.t.dataPath = false;
+        f.t.nOffset = 1600;
+        f.t.collect = true;
+        f.t.logOpen = logOpen;
+        std::string logged;
+        f.t.logWrite = [&](const std::string& s) {
+            logged += s;
+            return true;
+        };
+        f.t.ShowReceived("OK\x01" "LINE ONE\r\n" "\x06\x0c" "done\n");
+        EXPECT_EQ(f.t.fields.line1, "LINE ONE");
+        EXPECT_EQ(f.t.screen.text(), "OKdone");
+        EXPECT_EQ(logOpen ? logged : f.t.replyBuffer, "OKdone");
+        EXPECT_EQ(logOpen ? f.t.replyBuffer : logged, "");
+    }
+}
