@@ -345,7 +345,9 @@ bool Terminal::KeyPress(int key)
         return true; // only 8-bit characters go on the line
     const std::string out = key == 13 ? std::string("\r\n") : std::string(1, char(key));
     CommOut(out);
-    if (echo && (key == 13 || key == 9 || key >= 32)) {
+    // Echo shows what went out: printable characters, Tab and Enter (CR LF), not a key whose
+    // send gave the link up.
+    if (echo && open_ && (key == 13 || key == 9 || key >= 32)) {
         screen.trim();
         screen.append(out);
     }
