@@ -195,11 +195,11 @@ bool SerialLink::outputDrained()
 {
     if (!port_->isOpen())
         return true;
-    if (port_->bytesToWrite() > 0) {
-        port_->flush();
-        if (port_->bytesToWrite() > 0)
-            return false;
-    }
+    // Bytes Qt still holds go out by themselves while the caller's wait keeps events flowing.
+    // (Forcing them with flush() while the driver's buffer is full fails with "resource
+    // temporarily unavailable", which would read as a lost device.)
+    if (port_->bytesToWrite() > 0)
+        return false;
     int pending = 0;
     if (::ioctl(int(port_->handle()), TIOCOUTQ, &pending) != 0)
         return true; // the driver cannot tell; what Qt held has gone
