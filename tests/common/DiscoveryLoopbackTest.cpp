@@ -171,11 +171,20 @@ TEST(DiscoveryLoopback, TheSimulatedControllerAnswersTheRequestOnly)
         pumpFor(kQuietMs);
         EXPECT_FALSE(other.hasPendingDatagrams());
         EXPECT_EQ(acu->answered(), 0);
+
+        // The request sent from some other port is still answered on the request port + 3.
+        QUdpSocket asker;
+        ASSERT_TRUE(asker.bind(QHostAddress::LocalHost, 0));
+        const QByteArray request(common::discoveryRequest().data(), 8);
+        ASSERT_EQ(asker.writeDatagram(request, QHostAddress::LocalHost, quint16(port)), 8);
+        ASSERT_TRUE(pumpUntil([&] { return other.hasPendingDatagrams(); }, kAnswerWaitMs));
+        EXPECT_FALSE(asker.hasPendingDatagrams());
+        EXPECT_EQ(acu->answered(), 1);
     }
 
     Searcher s;
     ASSERT_TRUE(s.discovery.findSpecific("127.0.0.1", std::to_string(port)));
     ASSERT_TRUE(s.waitFor(1));
     EXPECT_EQ(s.discovery.found(), std::vector<std::string>{"127.0.0.1"});
-    EXPECT_EQ(acu->answered(), 1);
+    EXPECT_EQ(acu->answered(), 2);
 }
