@@ -208,6 +208,33 @@ bool SerialLink::outputDrained()
 
 std::string SerialLink::describe() const { return path_; }
 
+void SerialLink::setDtr(bool on)
+{
+    if (port_->isOpen() && !port_->setDataTerminalReady(on))
+        port_->clearError(); // a device without the line (a pseudo-terminal) keeps working
+}
+
+void SerialLink::setRts(bool on)
+{
+    // With hardware flow control the port drives RTS itself.
+    if (port_->isOpen() && port_->flowControl() != QSerialPort::HardwareControl && !port_->setRequestToSend(on))
+        port_->clearError();
+}
+
+Link::ModemLines SerialLink::modemLines() const
+{
+    ModemLines l;
+    if (!port_->isOpen())
+        return l;
+    const auto pins = port_->pinoutSignals();
+    port_->clearError();
+    l.known = true;
+    l.cts = pins.testFlag(QSerialPort::ClearToSendSignal);
+    l.dsr = pins.testFlag(QSerialPort::DataSetReadySignal);
+    l.dcd = pins.testFlag(QSerialPort::DataCarrierDetectSignal);
+    return l;
+}
+
 // ---------------------------------------------------------------- TCP
 
 TcpLink::TcpLink(std::string host, int port)

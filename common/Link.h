@@ -47,6 +47,16 @@ public:
     // A one-line description for the status bar.
     virtual std::string describe() const = 0;
 
+    // Modem control lines of a serial port; links without them ignore the outputs and report
+    // the inputs as unknown.
+    struct ModemLines {
+        bool known = false;
+        bool cts = false, dsr = false, dcd = false;
+    };
+    virtual void setDtr(bool) {}
+    virtual void setRts(bool) {}
+    virtual ModemLines modemLines() const { return {}; }
+
     std::function<void(const std::string&)> onData;
     // Error event: code and the platform's description.
     std::function<void(int code, const std::string& detail)> onError;
@@ -75,6 +85,9 @@ public:
     bool outputDrained() override;
     std::string describe() const override;
     const std::string& devicePath() const { return path_; }
+    void setDtr(bool on) override;
+    void setRts(bool on) override;
+    ModemLines modemLines() const override;
     // Applies to the next open, or at once when open. False with error text when rejected.
     bool setSettings(const std::string& settings, std::string& error);
     void setHandshaking(int code) { handshaking_ = code; }

@@ -105,6 +105,14 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
         refresh();
     };
     paths_->openDocument = [](const std::string& name) { openTerminalDocument(QString::fromStdString(name)); };
+    term_->driveDtr = [this](bool on) {
+        if (auto* l = term_->link())
+            l->setDtr(on);
+    };
+    term_->driveRts = [this](bool on) {
+        if (auto* l = term_->link())
+            l->setRts(on);
+    };
     buildWindow();
     buildToolbar();
     buildMenus();
@@ -207,7 +215,7 @@ void frmTerminal::buildWindow()
     lblOnOff_->hide();
     hl->addWidget(lblOnOff_);
     connect(hs_[0], &QCheckBox::clicked, this, [this](bool on) {
-        term_->setDtr(on);
+        term_->chkDTR_Click(on);
         refresh();
     });
     connect(hs_[1], &QCheckBox::clicked, this, [this](bool on) {
@@ -785,6 +793,13 @@ void frmTerminal::refresh()
     sbr_[2]->setText(latin1(term_->connectTimeText));
     hs_[0]->setChecked(term_->dtr());
     hs_[1]->setChecked(term_->rts());
+    // The input lines as the port reports them (cleared while closed or unknown).
+    common::Link::ModemLines lines;
+    if (open && term_->serial && term_->link())
+        lines = term_->link()->modemLines();
+    hs_[2]->setChecked(lines.known && lines.cts);
+    hs_[3]->setChecked(lines.known && lines.dsr);
+    hs_[4]->setChecked(lines.known && lines.dcd);
     fraHSBlock_->setVisible(!term_->serial);
     fraHSBlock_->setGeometry(fraHSBlock_->parentWidget()->rect());
     fraHSBlock_->raise();
