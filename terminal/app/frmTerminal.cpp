@@ -492,6 +492,12 @@ void frmTerminal::buildMenus()
         refresh();
     });
 
+    tools->addSeparator();
+    mnuFindTav_ = tools->addAction("Find Local and Remote TAVs (UDP Broadcast)");
+    mnuFindTav_->setObjectName("mnuFindTav");
+    mnuFindTav_->setCheckable(true);
+    connect(mnuFindTav_, &QAction::triggered, this, &frmTerminal::mnuFindTav_Click);
+
     auto* help = menuBar()->addMenu("&Help");
     auto* instr = help->addAction("&Instructions");
     instr->setObjectName("mnuInstructions");
@@ -499,6 +505,32 @@ void frmTerminal::buildMenus()
     auto* about = help->addAction("&About");
     about->setObjectName("mnuAbout");
     connect(about, &QAction::triggered, this, &frmTerminal::mnuAbout_Click);
+}
+
+void frmTerminal::mnuFindTav_Click()
+{
+    mnuFindTav_->setChecked(true);
+    if (findTav_) {
+        findTav_->raise();
+        findTav_->activateWindow();
+        return;
+    }
+    FindTavSetup setup = findTavSetup;
+    setup.store = &store_;
+    if (setup.defaultAddress.isEmpty() || setup.defaultAddress == QString::fromLatin1(common::kPanelFindAddress))
+        setup.defaultAddress = QString::fromLatin1(common::kTerminalFindAddress);
+    setup.configurePort = [this] { mnuProp_Click(); };
+    if (!setup.openHelp)
+        setup.openHelp = [](const QString& page) { openTerminalDocument(page); };
+    if (setup.messageTitle.isEmpty())
+        setup.messageTitle = windowTitle();
+    findTav_ = new frmFindTAV(std::move(setup), this);
+    // The window deletes itself when closed; the entry is unticked then.
+    connect(findTav_, &QObject::destroyed, mnuFindTav_, [this] {
+        findTav_ = nullptr;
+        mnuFindTav_->setChecked(false);
+    });
+    findTav_->show();
 }
 
 std::string frmTerminal::chooseFile(bool save, const std::string& title, const std::string& filter)
@@ -516,13 +548,10 @@ std::string frmTerminal::chooseFile(bool save, const std::string& title, const s
 
 void frmTerminal::mnuStartLog_Click()
 {
-    for (int tries = 0; tries < 100; ++tries) {
-        const std::string path = chooseFile(true, term::kLogDialogTitle, term::kLogFilter);
-        if (path.empty())
-            return;
-        if (log_->Start(path) != term::CommsLog::Result::Cancelled)
-            break; // opened, failed (the message was shown) or already open
-    }
+    // Cancel at the replace question ends the command, as a cancelled file choice does.
+    const std::string path = chooseFile(true, term::kLogDialogTitle, term::kLogFilter);
+    if (!path.empty())
+        log_->Start(path);
     refresh();
 }
 
@@ -615,6 +644,11 @@ void frmTerminal::applyMenuState()
     mnuLoop_->setChecked(sender_->loop());
     mnuStartLog_->setEnabled(log_->canStart() && !busy);
     mnuStopLog_->setEnabled(log_->canStop());
+    // The toolbar's log buttons follow the log as the File menu entries do.
+    if (auto* a = tbrToolBar_->findChild<QAction*>("OpenLogFile"))
+        a->setEnabled(log_->canStart() && !busy);
+    if (auto* a = tbrToolBar_->findChild<QAction*>("CloseLogFile"))
+        a->setEnabled(log_->canStop());
     setWindowTitle(QString::fromStdString(log_->caption()));
 }
 
@@ -748,7 +782,8 @@ void frmTerminal::renderScreen()
         }
         return out;
     };
-    if (shownTotal_ < onScreenFrom || shownTotal_ > total) {
+    // Cleared or trimmed: the screen no longer starts where the view does, so it is redrawn whole.
+    if (onScreenFrom != shownFrom_ || shownTotal_ < onScreenFrom || shownTotal_ > total) {
         shownEndsInCr_ = false;
         viewColumn_ = 0;
         txtTerm_->setPlainText(display(text));
@@ -758,6 +793,7 @@ void frmTerminal::renderScreen()
         c.insertText(display(text.substr(size_t(shownTotal_ - onScreenFrom))));
     }
     shownTotal_ = total;
+    shownFrom_ = onScreenFrom;
     txtTerm_->moveCursor(QTextCursor::End);
     txtTerm_->verticalScrollBar()->setValue(txtTerm_->verticalScrollBar()->maximum());
 }

@@ -3,6 +3,7 @@
 // the handshake line boxes, the connect indicator, the upload buttons, the toolbar, the status
 // bar and the menus. It renders the terminal logic's state and forwards events to it.
 #include "common/Endpoint.h"
+#include "common/gui/frmFindTAV.h"
 #include "terminal/core/CommsLog.h"
 #include "terminal/core/ModuleCommands.h"
 #include "terminal/core/ModulePaths.h"
@@ -60,6 +61,9 @@ public:
     std::string chooseFile(bool save, const std::string& title, const std::string& filter);
 
     void mnuStartLog_Click();
+    // "Find Local and Remote TAVs (UDP Broadcast)": the search window, ticked while open.
+    void mnuFindTav_Click();
+    FindTavSetup findTavSetup; // tests put loopback addresses here
     void mnuSendText_Click();
     void mnuParamUpload_Click();
     // The cancel window of text sending and modem tune (frmCancelSend), kept above the terminal
@@ -125,6 +129,8 @@ private:
     QAction* mnuModemTune_ = nullptr;
     QAction* mnuAcuResetManual_ = nullptr;
     QAction* mnuRemUpload_ = nullptr;
+    QAction* mnuFindTav_ = nullptr;
+    frmFindTAV* findTav_ = nullptr;
     std::vector<QAction*> acuDumpActions_, pcuDumpActions_;
 
     QPlainTextEdit* txtTerm_ = nullptr;
@@ -152,6 +158,7 @@ private:
 
     QTimer* renderTimer_ = nullptr;
     std::uint64_t shownTotal_ = 0; // screen characters already in txtTerm
+    std::uint64_t shownFrom_ = 0;  // where in the running count the text in txtTerm begins
     bool shownEndsInCr_ = false;
     int viewColumn_ = 0;
     std::uint32_t hexTail_ = 0; // the last four characters shown, to break after "<0A>"
