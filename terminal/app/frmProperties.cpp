@@ -163,6 +163,7 @@ frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPat
     cboPort_->setCurrentIndex(t.commPort >= 1 && t.commPort <= 16 ? t.commPort - 1 : -1);
     optFlow_[t.handshaking >= 0 && t.handshaking <= 3 ? t.handshaking : 0]->setChecked(true);
     setEcho(t.echo);
+    wasSerial_ = t.serial;
     if (t.serial) {
         optSerial_->setChecked(true);
         fraTCPIP_->hide();
@@ -211,6 +212,8 @@ void frmProperties::cmdOK_Click()
     auto& store = term_.store();
     using B = term::TerminalUi::Buttons;
     using I = term::TerminalUi::Icon;
+    // The link is closed as the kind it is, not as the kind chosen in the dialog.
+    t.serial = wasSerial_;
     const bool wasOpen = t.linkOpen();
     if (wasOpen)
         t.mnuOpen_Click();
@@ -232,6 +235,7 @@ void frmProperties::cmdOK_Click()
             error = std::to_string(ls.dataBits) + " data bits are not supported by " + device + " (use 5 to 8)";
         if (!error.empty()) {
             term_.message(error, "", B::Ok, I::Exclamation);
+            t.serial = true; // the boxes show the choice again while the dialog stays open
             term_.refresh();
             return;
         }
@@ -260,8 +264,16 @@ void frmProperties::cmdOK_Click()
     t.echoText = t.echo ? ", Echo On  " : ", Echo Off  ";
     store.save("Properties", "Echo", common::boolText(t.echo));
     store.save("Properties", "Type", common::boolText(t.serial));
+    wasSerial_ = t.serial;
     if (wasOpen)
         t.mnuOpen_Click();
     term_.refresh();
     accept();
+}
+
+void frmProperties::reject()
+{
+    term_.terminal().serial = wasSerial_;
+    term_.refresh();
+    QDialog::reject();
 }

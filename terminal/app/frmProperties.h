@@ -30,9 +30,15 @@ public:
     void cmdOK_Click();
     void optSerial_Click();
     void optTCPIP_Click();
+    // Cancel: nothing changes (the handshake boxes show the link type again).
+    void reject() override;
 
 private:
     void setEcho(bool on);
+
+    // The link type when the dialog opened. Choosing Serial or TCP/IP covers or uncovers the
+    // handshake boxes at once; the link itself keeps its type until OK.
+    bool wasSerial_ = true;
 
     frmTerminal& term_;
     std::function<bool()> networkPath_;
