@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -33,6 +34,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
@@ -156,13 +159,23 @@ void frmTerminal::buildWindow()
     txtLine4_ = field("txtLine4", "Panel Brightnes");
     txtLine6U_ = field("txtLine6U", "Unwrap Legend");
     txtLine6T_ = field("txtLine6T", "Tracking Legend");
-    pg->addWidget(txtLine1_, 0, 0, 1, 2);
-    pg->addWidget(txtLine2_, 1, 0, 1, 2);
-    pg->addWidget(txtLine3_, 0, 2);
-    pg->addWidget(txtLine4_, 1, 2);
-    pg->addWidget(txtLine6U_, 0, 3);
-    pg->addWidget(txtLine6T_, 1, 3);
-    pg->setColumnStretch(0, 3);
+    // The two display lines take the width; the bargraph (2 characters), brightness (4) and
+    // legend (UNWRAP, TRACKING) boxes are as wide as what they show.
+    const QFontMetrics fm(fixed);
+    const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 12;
+    for (QLineEdit* e : {txtLine3_, txtLine4_})
+        e->setFixedWidth(fm.horizontalAdvance(QString(5, QLatin1Char('0'))) + frame);
+    for (QLineEdit* e : {txtLine6U_, txtLine6T_})
+        e->setFixedWidth(fm.horizontalAdvance(QStringLiteral("TRACKING")) + frame);
+    for (QLineEdit* e : {txtLine3_, txtLine4_, txtLine6U_, txtLine6T_})
+        e->setAlignment(Qt::AlignCenter);
+    pg->addWidget(txtLine1_, 0, 0);
+    pg->addWidget(txtLine2_, 1, 0);
+    pg->addWidget(txtLine3_, 0, 1);
+    pg->addWidget(txtLine4_, 1, 1);
+    pg->addWidget(txtLine6U_, 0, 2);
+    pg->addWidget(txtLine6T_, 1, 2);
+    pg->setColumnStretch(0, 1);
     v->addWidget(panelArea_);
 
     // Connect indicator, upload buttons and the handshake line boxes.
@@ -285,6 +298,10 @@ void frmTerminal::buildToolbar()
         {"ModVer", "Version", "Module Version"},
     };
     for (const auto& d : defs) {
+        // Groups: log, properties, NMEA, screen, Vantor communications, module queries.
+        for (const char* first : {"Properties", "SendGPS", "ClearScreen", "CheckSum", "Status"})
+            if (std::string(d.key) == first)
+                tbrToolBar_->addSeparator();
         auto* a = tbrToolBar_->addAction(d.caption);
         a->setObjectName(d.key);
         a->setToolTip(d.tip);
@@ -661,7 +678,9 @@ void frmTerminal::load(const common::Endpoint* endpoint)
     // Settings of the single profile; a value the serial layer rejects stops the start-up.
     common::TerminalProfile p;
     p.load(store_);
-    resize(twips(kWindowWidthTwips), height());
+    // 8600 twips wide, or wider when the toolbar needs it to show every button.
+    const int toolbarWidth = tbrToolBar_->sizeHint().width() + 2 * tbrToolBar_->contentsMargins().left();
+    resize(std::max(twips(kWindowWidthTwips), toolbarWidth), height());
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
     show();
