@@ -88,6 +88,9 @@ public:
     }
     bool outputDrained() override { return inner_->outputDrained(); }
     std::string describe() const override { return inner_->describe(); }
+    void setDtr(bool on) override { inner_->setDtr(on); }
+    void setRts(bool on) override { inner_->setRts(on); }
+    ModemLines modemLines() const override { return inner_->modemLines(); }
     common::Link& inner() { return *inner_; }
 
     size_t received = 0;
