@@ -10,7 +10,7 @@ QtMessageHandler previous = nullptr;
 // else is held back.
 void quietOffscreen(QtMsgType type, const QMessageLogContext& ctx, const QString& msg)
 {
-    if (msg.contains(QLatin1String("propagateSizeHints")))
+    if (msg.contains(QLatin1String("propagateSizeHints")) || msg.contains(QLatin1String("does not support raise()")))
         return;
     if (previous)
         previous(type, ctx, msg);
