@@ -1,5 +1,7 @@
 #include "frmFindTAV.h"
 
+#include "Desktop.h"
+
 #include "common/SettingsStore.h"
 
 #include <QCloseEvent>
@@ -20,23 +22,7 @@
 
 namespace {
 
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 std::string bytes(const QString& s) { return s.toLatin1().toStdString(); }
-
-void openInstalledHelp(const QString& page)
-{
-    // Installed pages first, then the pages beside a build tree.
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList dirs = {appDir + "/../share/tessaro/html", QStringLiteral(TESSARO_HELP_DIR),
-                              QStringLiteral(TESSARO_SOURCE_HELP_DIR)};
-    for (const QString& d : dirs) {
-        const QFileInfo f(d + "/" + page);
-        if (f.exists()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(f.canonicalFilePath()));
-            return;
-        }
-    }
-}
 
 } // namespace
 
@@ -232,7 +218,7 @@ void frmFindTAV::keyPressEvent(QKeyEvent* e)
         if (setup_.openHelp)
             setup_.openHelp(kHelpPage);
         else
-            openInstalledHelp(kHelpPage);
+            openHelpPage(kHelpPage);
         break;
     case Qt::Key_Escape:
         cmdExit_Click(1);

@@ -35,33 +35,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace {
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-
-// Message texts use CR as the line break, as the equipment's own texts do.
-QString boxText(const std::string& s)
-{
-    QString t = latin1(s);
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-} // namespace
-
-void openHelpPage(const QString& page)
-{
-    // Installed pages first, then the pages beside a build tree.
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList dirs = {appDir + "/../share/tessaro/html", QStringLiteral(TESSARO_HELP_DIR),
-                              QStringLiteral(TESSARO_SOURCE_HELP_DIR)};
-    for (const QString& d : dirs) {
-        const QFileInfo f(d + "/" + page);
-        if (f.exists()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(f.canonicalFilePath()));
-            return;
-        }
-    }
-}
-
 frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::PanelLink::LinkFactory makeLink,
                  QWidget* parent)
     : QMainWindow(parent), clock_(clock), store_(store)

@@ -2,6 +2,7 @@
 // velmar's main window: the emulated front panel (display lines, keys, arrows, entry field),
 // the indicator lamps, the antenna choice, the status bar and the menus. It renders the
 // panel's state and forwards events to the logic; it decides no protocol behaviour itself.
+#include "common/gui/Desktop.h"
 #include "common/gui/frmFindTAV.h"
 #include "panel/core/PanelCore.h"
 #include "panel/tools/PatternScan.h"
@@ -128,5 +129,3 @@ private:
     int copies_ = 1;
 };
 
-// Opens a help page of the installed "html" folder with the desktop's handler.
-void openHelpPage(const QString& page);

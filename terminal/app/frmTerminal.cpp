@@ -1,6 +1,7 @@
 #include "frmTerminal.h"
 
 #include "common/Profiles.h"
+#include "common/gui/Desktop.h"
 #include "common/SettingsStore.h"
 
 #include <QAction>
@@ -38,14 +39,6 @@
 #include <algorithm>
 
 namespace {
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-
-QString boxText(const std::string& s)
-{
-    QString t = latin1(s);
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
 
 constexpr int kWindowWidthTwips = 8600;
 
@@ -64,21 +57,6 @@ QString dialogFilter(const std::string& filter)
 }
 constexpr int kMinWidthTwips = 7200;
 } // namespace
-
-void openTerminalDocument(const QString& name)
-{
-    // Installed documents first, then those beside a build tree.
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList dirs = {appDir + "/../share/tessaro/html", QStringLiteral(TESSARO_HELP_DIR),
-                              QStringLiteral(TESSARO_SOURCE_HELP_DIR)};
-    for (const QString& d : dirs) {
-        const QFileInfo f(d + "/" + name);
-        if (f.exists()) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(f.canonicalFilePath()));
-            return;
-        }
-    }
-}
 
 frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, term::Terminal::LinkFactory makeLink,
                          int copy, QWidget* parent)
@@ -107,7 +85,7 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
             sender_->cancel();
         refresh();
     };
-    paths_->openDocument = [](const std::string& name) { openTerminalDocument(QString::fromStdString(name)); };
+    paths_->openDocument = [](const std::string& name) { openHelpPage(QString::fromStdString(name)); };
     term_->driveDtr = [this](bool on) {
         if (auto* l = term_->link())
             l->setDtr(on);
@@ -516,6 +494,11 @@ void frmTerminal::buildMenus()
     connect(mnuFindTav_, &QAction::triggered, this, &frmTerminal::mnuFindTav_Click);
 
     auto* help = menuBar()->addMenu("&Help");
+    auto* korrinHelp = help->addAction("&Korrin Help");
+    korrinHelp->setObjectName("mnuHelp");
+    korrinHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    korrinHelp->setShortcutContext(Qt::ApplicationShortcut);
+    connect(korrinHelp, &QAction::triggered, this, [] { openHelpPage("korrin.html"); });
     auto* instr = help->addAction("&Instructions");
     instr->setObjectName("mnuInstructions");
     connect(instr, &QAction::triggered, this, [this] { paths_->Instructions(); });
@@ -538,7 +521,7 @@ void frmTerminal::mnuFindTav_Click()
         setup.defaultAddress = QString::fromLatin1(common::kTerminalFindAddress);
     setup.configurePort = [this] { mnuProp_Click(); };
     if (!setup.openHelp)
-        setup.openHelp = [](const QString& page) { openTerminalDocument(page); };
+        setup.openHelp = [](const QString& page) { openHelpPage(page); };
     if (setup.messageTitle.isEmpty())
         setup.messageTitle = windowTitle();
     findTav_ = new frmFindTAV(std::move(setup), this);

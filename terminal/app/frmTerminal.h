@@ -33,9 +33,6 @@ namespace common {
 class SettingsStore;
 }
 
-// Opens a document of the installed "html" folder (help pages, the update instructions).
-void openTerminalDocument(const QString& name);
-
 class frmTerminal : public QMainWindow, public term::TerminalUi {
     Q_OBJECT
 public:
