@@ -828,6 +828,10 @@ void frmTerminal::refresh()
         mnuPace_[i]->setChecked(sender_->checkedPacing() == term::kPacingChoices[i]);
     sbr_[0]->setText(latin1(term_->statusText));
     sbr_[1]->setText(latin1(term_->settingsText));
+    // The device the serial port number maps to, so the mapping is never a guess.
+    sbr_[1]->setToolTip(term_->serial && !term_->devicePath.empty()
+                            ? QString("Communications Port Settings\nDevice: %1").arg(latin1(term_->devicePath))
+                            : QString("Communications Port Settings"));
     sbr_[2]->setText(latin1(term_->connectTimeText));
     hs_[0]->setChecked(term_->dtr());
     hs_[1]->setChecked(term_->rts());
