@@ -155,7 +155,11 @@ TEST_F(TerminalWindowTest, StatusBarShowsTheSerialSettingsEchoAndModuleLabel)
 {
     start();
     EXPECT_EQ(panel("Settings"), "Settings: Com1: 9600,N,8,1, Echo Off     DATA Terminal mode");
-    EXPECT_EQ(find<QLabel>("sbrStatus_Settings")->toolTip(), "Communications Port Settings");
+    // The tip names the device the port number maps to.
+    const QString tip = find<QLabel>("sbrStatus_Settings")->toolTip();
+    EXPECT_TRUE(tip.startsWith("Communications Port Settings\nDevice: ")) << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(QString::fromStdString(win->terminal().devicePath))) << tip.toStdString();
+    EXPECT_FALSE(win->terminal().devicePath.empty());
     clock.advance(Ms{3000});
     EXPECT_EQ(panel("ConnectTime"), " 00:00:03");
     action("mnuOpen")->trigger();
