@@ -477,5 +477,6 @@ private:
 };
 
 inline const char* kindName(TerminalBench::Kind k) { return k == TerminalBench::Kind::Pty ? "Pty" : "Tcp"; }
+inline void PrintTo(TerminalBench::Kind k, std::ostream* os) { *os << kindName(k); }
 
 } // namespace kint

@@ -91,6 +91,8 @@ struct PathParam {
     TerminalBench::Kind kind;
 };
 
+void PrintTo(const PathParam& p, std::ostream* os) { *os << kPaths[p.row].menu << " over " << kindName(p.kind); }
+
 class ModulePathOverLink : public ::testing::TestWithParam<PathParam> {};
 
 std::vector<PathParam> allPaths()

@@ -227,6 +227,8 @@ struct NmeaCase {
     const char* direct;
 };
 
+void PrintTo(const NmeaCase& c, std::ostream* os) { *os << c.module << " on " << c.direct; }
+
 class NmeaOverLink : public ::testing::TestWithParam<std::tuple<NmeaCase, TerminalBench::Kind>> {};
 
 TEST_P(NmeaOverLink, GpsAndHeadingSentencesCrossWithTheirTriggerCharacterAndAreTaken)
