@@ -29,3 +29,37 @@ QString boxText(const std::string& s)
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
 }
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+
+void quitAfter(QWidget& w, int ms, const QString& shot, const char* program, std::function<void()> report,
+               bool* fired)
+{
+    QTimer::singleShot(ms, &w, [&w, shot, program, report = std::move(report), fired] {
+        if (!shot.isEmpty()) {
+            if (w.grab().save(shot))
+                std::printf("screenshot: %s\n", qPrintable(shot));
+            else
+                std::fprintf(stderr, "%s: cannot write %s\n", program, qPrintable(shot));
+            std::fflush(stdout);
+        }
+        if (report)
+            report();
+        if (fired)
+            *fired = true;
+        // A message box waiting for an answer (a connection that failed at start-up) is closed,
+        // now and whenever one comes up while the start-up finishes.
+        auto* sweeper = new QTimer(qApp);
+        QObject::connect(sweeper, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        sweeper->start(50);
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+        w.close();
+    });
+}

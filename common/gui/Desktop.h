@@ -12,3 +12,13 @@ bool openHelpPage(const QString& page);
 QString latin1(const std::string& bytes);
 // A message text: the equipment's CR line breaks become line breaks of the message box.
 QString boxText(const std::string& text);
+
+class QWidget;
+#include <functional>
+
+// For scripted runs (demo, screenshots): after ms, saves a picture of the window to screenshot
+// (when not empty), runs report, closes any message box that is waiting and closes the window.
+// Armed before the window's start-up, so a box shown during start-up cannot keep the program
+// running. *fired becomes true when it has run.
+void quitAfter(QWidget& window, int ms, const QString& screenshot, const char* program,
+               std::function<void()> report, bool* fired);

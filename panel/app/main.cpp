@@ -119,8 +119,7 @@ int main(int argc, char** argv)
         };
     }
 
-    w.Form_Load();
-
+    bool quitting = false;
     if (cli.isSet(quitOpt) || cli.isSet(shotOpt)) {
         bool ok = true;
         const double secs = cli.isSet(quitOpt) ? cli.value(quitOpt).toDouble(&ok) : 5.0;
@@ -128,20 +127,15 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "velmar: --quit-after needs a number of seconds\n");
             return 2;
         }
-        const QString shot = cli.value(shotOpt);
-        QTimer::singleShot(int(secs * 1000), &w, [&w, shot] {
-            if (!shot.isEmpty()) {
-                if (!w.grab().save(shot))
-                    std::fprintf(stderr, "velmar: cannot write %s\n", qPrintable(shot));
-                else
-                    std::printf("screenshot: %s\n", qPrintable(shot));
-                std::fflush(stdout);
-            }
+        quitAfter(w, int(secs * 1000), cli.value(shotOpt), "velmar", [&w] {
             std::printf("status: %s\n", w.state().status[1].c_str());
             std::fflush(stdout);
-            w.close();
-        });
+        }, &quitting);
     }
+
+    w.Form_Load();
+    if (quitting)
+        return 0; // the run ended during start-up (a message box was waiting)
     if (cli.isSet(tourOpt))
         startTour(w, cli.value(tourOpt));
     return app.exec();

@@ -6,6 +6,7 @@
 #include "common/Endpoint.h"
 #include "common/Profiles.h"
 #include "common/SettingsStore.h"
+#include "common/gui/Desktop.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -60,13 +61,7 @@ int main(int argc, char** argv)
         dlg.exec();
     };
 
-    if (endpoint) {
-        // This run's link: the stored settings are read as usual, then the link is replaced.
-        w.Form_LoadWith(*endpoint);
-    } else {
-        w.Form_Load();
-    }
-
+    bool quitting = false;
     if (cli.isSet(quitOpt) || cli.isSet(shotOpt)) {
         bool ok = true;
         const double secs = cli.isSet(quitOpt) ? cli.value(quitOpt).toDouble(&ok) : 5.0;
@@ -74,17 +69,16 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "korrin: --quit-after needs a number of seconds\n");
             return 2;
         }
-        const QString shot = cli.value(shotOpt);
-        QTimer::singleShot(int(secs * 1000), &w, [&w, shot] {
-            if (!shot.isEmpty()) {
-                if (w.grab().save(shot))
-                    std::printf("screenshot: %s\n", qPrintable(shot));
-                else
-                    std::fprintf(stderr, "korrin: cannot write %s\n", qPrintable(shot));
-                std::fflush(stdout);
-            }
-            w.close();
-        });
+        quitAfter(w, int(secs * 1000), cli.value(shotOpt), "korrin", nullptr, &quitting);
     }
+
+    if (endpoint) {
+        // This run's link: the stored settings are read as usual, then the link is replaced.
+        w.Form_LoadWith(*endpoint);
+    } else {
+        w.Form_Load();
+    }
+    if (quitting)
+        return 0; // the run ended during start-up (a message box was waiting)
     return app.exec();
 }
