@@ -73,13 +73,16 @@ TEST_P(FrontPanelOverLink, EveryScreenOfEveryFamilyPollsAndDecodesCleanly)
         ASSERT_FALSE(b->stalled);
         EXPECT_FALSE(since(m).empty()) << "screen " << state() << " polls";
         EXPECT_EQ(b->main.status[1], "Status: Port Open") << "screen " << state();
-        if (state() == 129)
+        if (state() == 129) {
             EXPECT_NE(lines()[2].find("VER"), std::string::npos) << lines()[2];
-        if (state() == 130)
+        }
+        if (state() == 130) {
             EXPECT_FALSE(lines()[2].empty());
+        }
         // MODE screens carrying a byte code send it as that single byte.
-        if (state() == 151)
+        if (state() == 151) {
             EXPECT_NE(since(m).find(std::string("m") + char(129) + "999\r\n"), std::string::npos);
+        }
     }
 }
 

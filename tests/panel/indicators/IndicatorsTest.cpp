@@ -66,8 +66,9 @@ TEST(Indicators, LampsFollowTheirStatusBits)
         f.set(c.words);
         const Lamp& l = f.m.lamps[size_t(c.lamp)];
         EXPECT_EQ(l.lit(), c.lit) << c.what;
-        if (c.lit)
+        if (c.lit) {
             EXPECT_EQ(l.fill, c.colour) << c.what;
+        }
     }
 }
 
