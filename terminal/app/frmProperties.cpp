@@ -253,6 +253,17 @@ void frmProperties::cmdOK_Click()
         t.serial = true;
         t.echo = optEcho_[1]->isChecked();
     } else {
+        // A port number that does not fit the stored 16-bit port would silently become port 0;
+        // it is refused like a value the serial layer rejects (the dialog stays open).
+        const QString portText = txtPort_->text().trimmed();
+        bool isNumber = false;
+        const long long port = portText.toLongLong(&isNumber);
+        if (isNumber && (port < 1 || port > 32767)) {
+            term_.message("Port Number " + portText.toStdString() + " is out of range: use 1 to 32767.", "", B::Ok,
+                          I::Exclamation);
+            term_.refresh();
+            return;
+        }
         store.save("Properties", "Address", txtAddress_->text().toStdString());
         store.save("Properties", "PortNumber", txtPort_->text().toStdString());
         t.aAddress = txtAddress_->text().toStdString();

@@ -239,6 +239,28 @@ TEST_F(PropertiesTest, OkSavesTheTcpProfileOnATav8kPath)
     EXPECT_TRUE(visible("fraHSBlock"));
 }
 
+TEST_F(PropertiesTest, ATcpPortThatDoesNotFitIsRefusedAndNothingSaved)
+{
+    start();
+    action("mnuTAV8a")->trigger();
+    open();
+    click("optTCPIP");
+    for (const char* text : {"50000", "0", "-5"}) {
+        shown.clear();
+        type("txtPort", text);
+        click("cmdOK");
+        ASSERT_EQ(shown.size(), 1u) << text;
+        EXPECT_NE(shown[0].text.find("out of range"), std::string::npos) << shown[0].text;
+        EXPECT_TRUE(dlg->isVisible()) << text;
+        EXPECT_EQ(stored("PortNumber"), "<absent>") << text;
+    }
+    type("txtPort", "32767");
+    click("cmdOK");
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(stored("PortNumber"), "32767");
+    EXPECT_EQ(win->terminal().nPort, 32767);
+}
+
 TEST_F(PropertiesTest, AValueTheSerialLayerRefusesLeavesTheDialogOpenAndNothingSaved)
 {
     start();
