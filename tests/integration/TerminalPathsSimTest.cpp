@@ -258,9 +258,10 @@ TEST_P(ModulePathPickedClosed, TheSpeedIsStoredAndTakenAtTheNextOpen)
     b.clock.advance(Ms{10});
     EXPECT_EQ(b.crossed.size(), before);
     ASSERT_EQ(b.boxes.size(), c.status.empty() ? 0u : 1u);
-    if (!c.status.empty())
+    if (!c.status.empty()) {
         EXPECT_EQ(b.boxes[0].text,
                   "Error,\rOperation not allowed while port is closed\rClick LED or 'CommPort / Port Open' to connect.");
+    }
     // Opened: the port takes the path's speed, and Status goes out.
     ASSERT_TRUE(b.trigger("mnuOpen"));
     ASSERT_TRUE(b.t().linkOpen());

@@ -153,8 +153,9 @@ TEST_P(TerminalTextOverLink, TextFileSentLineByLineAtThePacingDelayInBothModes)
 
         const std::string screen = b.t().screen.text();
         EXPECT_EQ(screen.find("OLD TEXT") == std::string::npos, c.screenCleared);
-        if (!c.shownOnly.empty())
+        if (!c.shownOnly.empty()) {
             EXPECT_NE(screen.find(c.shownOnly), std::string::npos) << screen;
+        }
         // The module's answers reached the screen after the mark.
         if (std::string(c.module) == "acu-terminal") {
             const std::string answers = c.screenCleared ? screen : b.t().screen.since(mark);
