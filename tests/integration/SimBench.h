@@ -3,6 +3,7 @@
 // connection on loopback to the simulated ACU. Between virtual-time steps the bench moves the
 // bytes both ways until everything in flight has arrived, so the run is deterministic even
 // though the bytes cross the kernel.
+#include "DeviceEnd.h"
 #include "panel/FakeUi.h"
 #include "panel/core/PanelCore.h"
 #include "sim/AcuModel.h"
@@ -12,15 +13,8 @@
 #include "common/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace integ {
@@ -79,7 +73,7 @@ class SimBench {
 public:
     enum class Kind { Pty, Tcp };
 
-    explicit SimBench(Kind kind) : ui(clock), kind_(kind)
+    explicit SimBench(Kind kind) : ui(clock), device(kind == Kind::Pty), kind_(kind)
     {
         const auto dir = std::filesystem::temp_directory_path() / ("panel-sim-" + std::to_string(::getpid()) + "-"
                                                                    + std::to_string(++counter()));
@@ -87,17 +81,15 @@ public:
         dir_ = dir.string();
         store = std::make_unique<common::SettingsStore>(
             common::SettingsStore::atPath("multTAVRemote", dir_ + "/multTAVRemote.ini"));
-        if (kind == Kind::Pty)
-            openPty();
-        else
-            listenTcp();
+        // The network interface greets each client with one line.
+        device.open([this] { writeDevice(std::string(sim::SimServer::greeting) + "\r"); });
         clock.pump = [this] { pump(); };
         core = std::make_unique<panel::PanelCore>(shared, main, clock, ui, [this](const panel::PanelShared&) {
             std::unique_ptr<common::Link> real;
             if (kind_ == Kind::Pty)
-                real = std::make_unique<common::SerialLink>(ptyPath, "9600,N,8,1");
+                real = std::make_unique<common::SerialLink>(device.ptyPath, "9600,N,8,1");
             else
-                real = std::make_unique<common::TcpLink>("127.0.0.1", server.serverPort());
+                real = std::make_unique<common::TcpLink>("127.0.0.1", device.server.serverPort());
             auto c = std::make_unique<CountingLink>(std::move(real));
             counting = c.get();
             // A new link starts counting from zero.
@@ -111,20 +103,15 @@ public:
         // Start-up reads the profile: the active one is this bench's link.
         store->save("Properties", "Serial1", kind == Kind::Pty ? "True" : "False");
         store->save("Properties", "Address1", "127.0.0.1");
-        store->save("Properties", "Port1", std::to_string(server.serverPort()));
-        store->save("Devices", "Com1", ptyPath);
+        store->save("Properties", "Port1", std::to_string(device.server.serverPort()));
+        store->save("Devices", "Com1", device.ptyPath);
     }
 
     ~SimBench()
     {
         clock.pump = nullptr;
         core.reset();
-        if (socket)
-            socket->abort();
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
+        device.drop();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -132,16 +119,7 @@ public:
     // The device end goes away: the pseudo-terminal's far side closes, or the TCP peer resets.
     void dropDevice()
     {
-        if (kind_ == Kind::Pty) {
-            ::close(master);
-            master = -1;
-            ::close(slave);
-            slave = -1;
-        } else {
-            server.close();
-            if (socket)
-                socket->abort();
-        }
+        device.drop();
         for (int i = 0; i < 50; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
@@ -159,10 +137,7 @@ public:
     CountingLink* counting = nullptr;
     std::vector<Departure> departures;
     std::vector<Matched> matched;
-    std::string ptyPath;
-    QTcpServer server;
-    QTcpSocket* socket = nullptr;
-    int master = -1, slave = -1;
+    benchlink::DeviceEnd device; // the ACU's end: pty master or accepted TCP socket
     size_t deviceWritten = 0; // bytes the ACU sent toward the panel
     bool stalled = false;     // bytes in flight did not arrive within the real-time bound
 
@@ -173,70 +148,7 @@ private:
         return n;
     }
 
-    void openPty()
-    {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        ::tcgetattr(master, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(master, TCSANOW, &t);
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        ptyPath = name;
-    }
-
-    void listenTcp()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection()) {
-                if (socket)
-                    socket->deleteLater();
-                socket = s;
-                // The network interface greets each client with one line.
-                const std::string hello = std::string(sim::SimServer::greeting) + "\r";
-                socket->write(hello.data(), qint64(hello.size()));
-                deviceWritten += hello.size();
-            }
-        });
-    }
-
-    std::string readDevice()
-    {
-        std::string got;
-        if (kind_ == Kind::Pty) {
-            if (master < 0)
-                return got;
-            char buf[4096];
-            for (int i = 0; i < 64; ++i) {
-                const ssize_t n = ::read(master, buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                got.append(buf, size_t(n));
-            }
-        } else if (socket) {
-            const QByteArray d = socket->readAll();
-            got.assign(d.constData(), size_t(d.size()));
-        }
-        return got;
-    }
-
-    void writeDevice(const std::string& bytes)
-    {
-        if (bytes.empty())
-            return;
-        if (kind_ == Kind::Pty) {
-            if (master >= 0 && ::write(master, bytes.data(), bytes.size()) == ssize_t(bytes.size()))
-                deviceWritten += bytes.size();
-        } else if (socket && socket->state() == QAbstractSocket::ConnectedState) {
-            socket->write(bytes.data(), qint64(bytes.size()));
-            deviceWritten += bytes.size();
-        }
-    }
+    void writeDevice(const std::string& bytes) { deviceWritten += device.write(bytes); }
 
     // Move bytes until nothing is in flight (bounded in real time), then let the ACU's time
     // catch up with the virtual clock and send what it has to say.
@@ -255,27 +167,21 @@ private:
 
     void settle()
     {
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < 2000; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            const std::string in = readDevice();
-            if (!in.empty()) {
+        const bool settled = benchlink::settle(
+            device, 2000, 200,
+            [this](const std::string& in) {
                 crossed += in;
                 model.receive(in);
                 writeDevice(model.takeOutput());
-            }
-            const size_t sent = counting ? counting->written : 0;
-            const size_t got = counting ? counting->received : 0;
-            const bool linkUp = counting && counting->isOpen() && (master >= 0 || kind_ == Kind::Tcp);
-            if (!linkUp || (crossed.size() >= sentBase_ + sent && got + recvBase_ >= deviceWritten))
-                break;
-            if (t.hasExpired(2000)) {
-                stalled = true;
-                break;
-            }
-            ::usleep(200);
-        }
+            },
+            [this] {
+                const size_t sent = counting ? counting->written : 0;
+                const size_t got = counting ? counting->received : 0;
+                const bool linkUp = counting && counting->isOpen() && device.present();
+                return !linkUp || (crossed.size() >= sentBase_ + sent && got + recvBase_ >= deviceWritten);
+            });
+        if (!settled)
+            stalled = true;
     }
 
     Kind kind_;

@@ -5,6 +5,7 @@
 // run is deterministic though the bytes cross the kernel. It records every byte that reached
 // the module with the virtual time it arrived, every byte sent toward the terminal, every
 // chunk the terminal received, and every message box.
+#include "DeviceEnd.h"
 #include "common/Endpoint.h"
 #include "common/Link.h"
 #include "common/SettingsStore.h"
@@ -14,21 +15,15 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 
-#include <cerrno>
 #include <deque>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <pty.h>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -134,7 +129,8 @@ class TerminalBench {
 public:
     enum class Kind { Pty, Tcp };
 
-    explicit TerminalBench(Kind kind, BenchSetup setup = {}) : kind_(kind), setup_(std::move(setup))
+    explicit TerminalBench(Kind kind, BenchSetup setup = {})
+        : device(kind == Kind::Pty), kind_(kind), setup_(std::move(setup))
     {
         const auto dir = std::filesystem::temp_directory_path()
                          / ("korrin-sim-" + std::to_string(::getpid()) + "-" + std::to_string(++counter()));
@@ -146,10 +142,11 @@ public:
         store->save("Properties", "Direct", setup_.direct);
         store->save("Properties", "Echo", setup_.echo ? "True" : "False");
         useModule(setup_.module);
-        if (kind == Kind::Pty)
-            openPty();
-        else
-            listenTcp();
+        device.open([this] {
+            ++accepted_;
+            if (setup_.greeting)
+                writeDevice(model->module().terminated(sim::SimServer::greeting));
+        });
         clock.pump = [this] { pump(); };
         w = std::make_unique<frmTerminal>(clock, *store, [this](const term::Terminal& t) {
             std::unique_ptr<common::Link> real;
@@ -193,12 +190,7 @@ public:
             w->close();
             w.reset();
         }
-        if (socket)
-            socket->abort();
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
+        device.drop();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -208,9 +200,9 @@ public:
     {
         common::Endpoint e;
         e.serial = kind_ == Kind::Pty;
-        e.device = ptyPath;
+        e.device = device.ptyPath;
         e.host = "127.0.0.1";
-        e.port = server.serverPort();
+        e.port = device.server.serverPort();
         w->Form_LoadWith(e);
         clock.advance(Ms{0});
     }
@@ -230,7 +222,7 @@ public:
         pump();
     }
 
-    bool ready() const { return kind_ == Kind::Pty ? master >= 0 && slave >= 0 : server.isListening(); }
+    bool ready() const { return device.ready(); }
 
     term::Terminal& t() { return w->terminal(); }
     const std::string& screen() { return w->terminal().screen.text(); }
@@ -276,8 +268,8 @@ public:
     termios lineSettings() const
     {
         termios tio{};
-        if (slave >= 0)
-            ::tcgetattr(slave, &tio);
+        if (device.slave >= 0)
+            ::tcgetattr(device.slave, &tio);
         return tio;
     }
 
@@ -326,10 +318,7 @@ public:
     std::function<void()> onPump;  // runs after each pump (a test's hand on the window)
     bool stalled = false;          // bytes in flight did not arrive within the real-time bound
 
-    std::string ptyPath;
-    QTcpServer server;
-    QTcpSocket* socket = nullptr;
-    int master = -1, slave = -1;
+    benchlink::DeviceEnd device; // the module's end: pty master or accepted TCP socket
 
 private:
     static int& counter()
@@ -338,83 +327,11 @@ private:
         return n;
     }
 
-    void openPty()
-    {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios tio{};
-        for (int fd : {master, slave}) {
-            ::tcgetattr(fd, &tio);
-            ::cfmakeraw(&tio);
-            ::tcsetattr(fd, TCSANOW, &tio);
-        }
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        ptyPath = name;
-    }
-
-    void listenTcp()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection()) {
-                if (socket)
-                    socket->deleteLater();
-                socket = s;
-                ++accepted_;
-                if (setup_.greeting)
-                    writeDevice(model->module().terminated(sim::SimServer::greeting));
-            }
-        });
-    }
-
-    std::string readDevice()
-    {
-        std::string got;
-        if (kind_ == Kind::Pty) {
-            if (master < 0)
-                return got;
-            char buf[4096];
-            for (int i = 0; i < 64; ++i) {
-                const ssize_t n = ::read(master, buf, sizeof buf);
-                if (n <= 0)
-                    break;
-                got.append(buf, size_t(n));
-            }
-        } else if (socket) {
-            const QByteArray d = socket->readAll();
-            got.assign(d.constData(), size_t(d.size()));
-        }
-        return got;
-    }
-
     void writeDevice(const std::string& bytes)
     {
-        if (bytes.empty())
-            return;
-        if (kind_ == Kind::Pty) {
-            size_t done = 0;
-            QElapsedTimer t;
-            t.start();
-            // The pseudo-terminal takes a few kilobytes at a time: let the terminal read between.
-            for (int i = 0; i < 100000 && done < bytes.size() && master >= 0 && !t.hasExpired(3000); ++i) {
-                const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
-                if (n > 0) {
-                    done += size_t(n);
-                } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                    break;
-                } else {
-                    QCoreApplication::processEvents(QEventLoop::AllEvents);
-                    ::usleep(100);
-                }
-            }
-            deviceWritten += done;
-            fromDevice.append(bytes, 0, done);
-        } else if (socket && socket->state() == QAbstractSocket::ConnectedState) {
-            socket->write(bytes.data(), qint64(bytes.size()));
-            deviceWritten += bytes.size();
-            fromDevice += bytes;
-        }
+        const size_t done = device.write(bytes);
+        deviceWritten += done;
+        fromDevice.append(bytes, 0, done);
     }
 
     // Move bytes until nothing is in flight (bounded in real time), then let the module's
@@ -438,33 +355,29 @@ private:
 
     void settle()
     {
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < 20000; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-            const std::string in = readDevice();
-            if (!in.empty()) {
+        const bool settled = benchlink::settle(
+            device, 20000, 100,
+            [this](const std::string& in) {
                 crossed += in;
                 arrivals.push_back({clock.now(), in});
                 model->receive(in);
                 writeDevice(model->takeOutput());
-            }
-            const size_t sent = tap ? tap->written : 0;
-            const size_t got = tap ? tap->received : 0;
-            if (tap && tap->isOpen())
-                tap->opening = false;
-            // A TCP connect under way is let complete, so it is made at a known virtual time.
-            // Its greeting is part of what must arrive.
-            const bool connecting = kind_ == Kind::Tcp && tap && (tap->opening || (tap->isOpen() && accepted_ < opensAsked_));
-            const bool linkUp = tap && tap->isOpen() && (master >= 0 || kind_ == Kind::Tcp);
-            if (!connecting && (!linkUp || (crossed.size() >= sentBase_ + sent && got + recvBase_ >= deviceWritten)))
-                break;
-            if (t.hasExpired(2000)) {
-                stalled = true;
-                break;
-            }
-            ::usleep(100);
-        }
+            },
+            [this] {
+                const size_t sent = tap ? tap->written : 0;
+                const size_t got = tap ? tap->received : 0;
+                if (tap && tap->isOpen())
+                    tap->opening = false;
+                // A TCP connect under way is let complete, so it is made at a known virtual time.
+                // Its greeting is part of what must arrive.
+                const bool connecting =
+                    kind_ == Kind::Tcp && tap && (tap->opening || (tap->isOpen() && accepted_ < opensAsked_));
+                const bool linkUp = tap && tap->isOpen() && device.present();
+                return !connecting
+                       && (!linkUp || (crossed.size() >= sentBase_ + sent && got + recvBase_ >= deviceWritten));
+            });
+        if (!settled)
+            stalled = true;
     }
 
     Kind kind_;

@@ -164,7 +164,7 @@ TEST_P(ModulePathOverLink, PickingThePathReopensAtItsSpeedAndItsStatusAndVersion
                   "Settings: Com1: " + settings + ", Echo Off  " + c.label);
     } else {
         EXPECT_EQ(b.statusPanel("Settings")->text().toStdString(),
-                  "Settings: IP 127.0.0.1 : " + std::to_string(b.server.serverPort()) + ", Echo Off  " + c.label);
+                  "Settings: IP 127.0.0.1 : " + std::to_string(b.device.server.serverPort()) + ", Echo Off  " + c.label);
     }
 
     // Panel height, menus and buttons.

@@ -2,6 +2,7 @@
 // answering the terminal's commands byte for byte; the command-line checks of the option.
 // Every wait is bounded.
 #include "PanelDisplayDecoder.h"
+#include "TavsimProcess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,75 +18,11 @@
 
 #include <string>
 
+using namespace tavsimtest;
+
 namespace {
 
-constexpr int kStartTimeoutMs = 10000;
-constexpr int kReplyTimeoutMs = 5000;
-constexpr int kMaxWaits = 1000; // upper bound on wait rounds of any loop below
-
 const std::string ESC(1, '\x1b');
-
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "sim_integration_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
-QString tavsimPath()
-{
-    const QString env = qEnvironmentVariable("TAVSIM");
-    return env.isEmpty() ? QStringLiteral(TAVSIM_PATH) : env;
-}
-
-// One running tavsim, read up to "ready"; stopped (SIGTERM, then kill) when it goes out of scope.
-struct Tavsim {
-    QProcess proc;
-    QString output;
-    quint16 tcpPort = 0;
-    QString ptyPath;
-    QString module;
-    bool ready = false;
-
-    explicit Tavsim(const QStringList& args)
-    {
-        ensureApp();
-        proc.setProgram(tavsimPath());
-        proc.setArguments(args);
-        proc.start();
-        if (!proc.waitForStarted(kStartTimeoutMs))
-            return;
-        QDeadlineTimer deadline(kStartTimeoutMs);
-        for (int i = 0; i < kMaxWaits && !ready && !deadline.hasExpired(); ++i) {
-            if (!proc.canReadLine() && !proc.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))) &&
-                proc.state() != QProcess::Running)
-                break;
-            while (proc.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(proc.readLine()).trimmed();
-                output += line + QLatin1Char('\n');
-                if (line.startsWith(QLatin1String("tcp: ")))
-                    tcpPort = static_cast<quint16>(line.section(QLatin1Char(':'), -1).toUInt());
-                else if (line.startsWith(QLatin1String("pty: ")))
-                    ptyPath = line.mid(5);
-                else if (line.startsWith(QLatin1String("module: ")))
-                    module = line.mid(8);
-                else if (line == QLatin1String("ready"))
-                    ready = true;
-            }
-        }
-    }
-    ~Tavsim()
-    {
-        if (proc.state() != QProcess::NotRunning) {
-            proc.terminate();
-            if (!proc.waitForFinished(kStartTimeoutMs))
-                proc.kill();
-            proc.waitForFinished(kStartTimeoutMs);
-        }
-    }
-};
 
 // A link to tavsim that collects what arrives until a wanted text is there or time is up.
 class Link {
@@ -144,13 +81,7 @@ class PtyLink : public Link {
 public:
     explicit PtyLink(const QString& path)
     {
-        fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ >= 0) {
-            termios t{};
-            ::tcgetattr(fd_, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(fd_, TCSANOW, &t);
-        }
+        fd_ = openRawTerminal(path);
     }
     ~PtyLink() override
     {

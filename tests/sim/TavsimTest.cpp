@@ -2,6 +2,7 @@
 // clients, answers over TCP and over its pseudo-terminal, applies the fault options, and
 // cleans up on SIGTERM. Every wait is bounded.
 #include "ReplyChecks.h"
+#include "TavsimProcess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -20,87 +21,9 @@
 #include <string>
 
 using namespace simtest;
+using namespace tavsimtest;
 
 namespace {
-
-constexpr int kStartTimeoutMs = 10000;
-constexpr int kReplyTimeoutMs = 5000;
-constexpr int kMaxWaits = 1000; // upper bound on wait rounds of any loop below
-
-void ensureApp()
-{
-    static int argc = 1;
-    static char name[] = "sim_integration_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);
-}
-
-QString tavsimPath()
-{
-    const QString env = qEnvironmentVariable("TAVSIM");
-    return env.isEmpty() ? QStringLiteral(TAVSIM_PATH) : env;
-}
-
-// One running tavsim; stopped (SIGTERM, then kill) when it goes out of scope.
-struct Tavsim {
-    QProcess proc;
-    QString output;
-    quint16 tcpPort = 0;
-    QString ptyPath;
-    int ptyOpenings = 0; // "pty:" lines seen
-    bool ready = false;
-
-    explicit Tavsim(const QStringList& args)
-    {
-        ensureApp();
-        proc.setProgram(tavsimPath());
-        proc.setArguments(args);
-        proc.setProcessChannelMode(QProcess::SeparateChannels);
-        proc.start();
-        if (!proc.waitForStarted(kStartTimeoutMs))
-            return;
-        QDeadlineTimer deadline(kStartTimeoutMs);
-        for (int i = 0; i < kMaxWaits && !ready && !deadline.hasExpired(); ++i) {
-            if (!proc.canReadLine() && !proc.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))))
-                if (proc.state() != QProcess::Running)
-                    break;
-            readLines();
-        }
-    }
-    ~Tavsim()
-    {
-        if (proc.state() != QProcess::NotRunning) {
-            proc.terminate();
-            if (!proc.waitForFinished(kStartTimeoutMs))
-                proc.kill();
-            proc.waitForFinished(kStartTimeoutMs);
-        }
-    }
-    void readLines()
-    {
-        while (proc.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(proc.readLine()).trimmed();
-            output += line + QLatin1Char('\n');
-            if (line.startsWith(QLatin1String("tcp: ")))
-                tcpPort = static_cast<quint16>(line.section(QLatin1Char(':'), -1).toUInt());
-            else if (line.startsWith(QLatin1String("pty: "))) {
-                ptyPath = line.mid(5);
-                ++ptyOpenings;
-            }
-            else if (line == QLatin1String("ready"))
-                ready = true;
-        }
-    }
-    // Ends the program with SIGTERM; true when it exited normally with status 0.
-    bool stop()
-    {
-        proc.terminate();
-        const bool finished = proc.waitForFinished(kStartTimeoutMs);
-        output += QString::fromLocal8Bit(proc.readAllStandardOutput());
-        return finished && proc.exitStatus() == QProcess::NormalExit && proc.exitCode() == 0;
-    }
-};
 
 // Reads one CR-ended line from a socket, keeping what follows in buffer.
 std::string readLine(QTcpSocket& s, std::string& buffer)
@@ -138,13 +61,7 @@ struct PtyClient {
     std::string buffer;
     explicit PtyClient(const QString& path)
     {
-        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd >= 0) {
-            termios t{};
-            ::tcgetattr(fd, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(fd, TCSANOW, &t);
-        }
+        fd = openRawTerminal(path);
     }
     ~PtyClient()
     {
