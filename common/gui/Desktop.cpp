@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
 #include <QStringList>
 #include <QUrl>
 
@@ -28,6 +30,29 @@ QString boxText(const std::string& s)
     QString t = latin1(s);
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
+}
+
+int showMessageBox(QWidget* parent, const QString& title, const std::string& text, QMessageBox::Icon icon,
+                   QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(boxText(text));
+    box.setIcon(icon);
+    box.setStandardButtons(buttons);
+    return box.exec();
+}
+
+QLabel* addStatusPanel(QStatusBar* bar, const QString& name, const QString& tip, int stretch)
+{
+    auto* l = new QLabel(bar);
+    l->setObjectName(name);
+    if (!tip.isEmpty())
+        l->setToolTip(tip);
+    l->setFrameShape(QFrame::StyledPanel);
+    l->setContentsMargins(4, 0, 4, 0);
+    bar->addWidget(l, stretch);
+    return l;
 }
 
 #include <QApplication>

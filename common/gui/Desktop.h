@@ -1,6 +1,7 @@
 #pragma once
 // Small window-side helpers both programs share: help pages and documents opened with the
-// desktop's handler, and protocol text turned into displayed text.
+// desktop's handler, protocol text turned into displayed text, message boxes and status panels.
+#include <QMessageBox>
 #include <QString>
 #include <string>
 
@@ -12,6 +13,16 @@ bool openHelpPage(const QString& page);
 QString latin1(const std::string& bytes);
 // A message text: the equipment's CR line breaks become line breaks of the message box.
 QString boxText(const std::string& text);
+
+// A modal message box over parent: title, the equipment's text (CR line breaks become line
+// breaks), icon and buttons. Returns the button that closed it (QMessageBox::StandardButton).
+int showMessageBox(QWidget* parent, const QString& title, const std::string& text, QMessageBox::Icon icon,
+                   QMessageBox::StandardButtons buttons);
+
+class QLabel;
+class QStatusBar;
+// One framed panel of a status bar, added to it with the given stretch; tip only when not empty.
+QLabel* addStatusPanel(QStatusBar* bar, const QString& name, const QString& tip, int stretch);
 
 class QWidget;
 #include <functional>

@@ -106,14 +106,9 @@ void frmMain::buildPanel()
 
     auto* sb = statusBar();
     sb->setObjectName("StatusBar1");
-    for (int i = 0; i < 3; ++i) {
-        auto* l = new QLabel(sb);
-        l->setObjectName(QString("StatusBar1_Panel%1").arg(i + 1));
-        l->setFrameShape(QFrame::StyledPanel);
-        l->setContentsMargins(4, 0, 4, 0);
-        statusPanels_[size_t(i)] = l;
-        sb->addWidget(l, i == 2 ? 1 : 0);
-    }
+    for (int i = 0; i < 3; ++i)
+        statusPanels_[size_t(i)] =
+            addStatusPanel(sb, QString("StatusBar1_Panel%1").arg(i + 1), {}, i == 2 ? 1 : 0);
 }
 
 QWidget* frmMain::buildFrontPanel(QWidget* parent)
@@ -428,14 +423,13 @@ frmMain::Answer frmMain::message(const std::string& text, const std::string& tit
 {
     if (messageHook)
         return messageHook(text, title, b, i);
-    QMessageBox box(this);
-    box.setWindowTitle(title.empty() ? QString("TAV Remote Panel") : latin1(title));
-    box.setText(boxText(text));
-    box.setIcon(i == Icon::Exclamation ? QMessageBox::Warning
-                : i == Icon::Question  ? QMessageBox::Question
-                                       : QMessageBox::Information);
-    box.setStandardButtons(b == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
+    const int answer = showMessageBox(
+        this, title.empty() ? QString("TAV Remote Panel") : latin1(title), text,
+        i == Icon::Exclamation ? QMessageBox::Warning
+        : i == Icon::Question  ? QMessageBox::Question
+                               : QMessageBox::Information,
+        b == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
+    return answer == QMessageBox::Cancel ? Answer::Cancel : Answer::Ok;
 }
 
 void frmMain::selectAntennaButton(int index)

@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include "common/SettingsStore.h"
+#include "common/gui/SerialControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,42 +70,17 @@ frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), 
     body->addLayout(left);
 
     auto* right = new QVBoxLayout;
-    auto* prefs = new QGroupBox("Connection Preferences", this);
-    prefs->setObjectName("fraPreferences");
-    auto* pf = new QFormLayout(prefs);
-    cboPort_ = new QComboBox(prefs);
-    cboPort_->setObjectName("cboPort");
-    for (int i = 1; i <= 20; ++i)
-        cboPort_->addItem(QString("Com%1").arg(i));
-    cboSpeed_ = new QComboBox(prefs);
-    cboSpeed_->setObjectName("cboSpeed");
-    cboSpeed_->addItems({"1200", "2400", "4800", "9600", "19200", "38400"});
-    cboDataBits_ = new QComboBox(prefs);
-    cboDataBits_->setObjectName("cboDataBits");
-    cboDataBits_->addItems({"7", "8"});
-    cboParity_ = new QComboBox(prefs);
-    cboParity_->setObjectName("cboParity");
-    cboParity_->addItems({"Even", "Odd", "None", "Mark", "Space"});
-    cboStopBits_ = new QComboBox(prefs);
-    cboStopBits_->setObjectName("cboStopBits");
-    cboStopBits_->addItems({"1", "2"});
-    pf->addRow("Port:", cboPort_);
-    pf->addRow("Baud:", cboSpeed_);
-    pf->addRow("Data Bits:", cboDataBits_);
-    pf->addRow("Parity:", cboParity_);
-    pf->addRow("Stop Bits:", cboStopBits_);
-    right->addWidget(prefs);
-
-    auto* flow = new QGroupBox("&Flow Control", this);
-    flow->setObjectName("fraFlow");
-    auto* fl = new QVBoxLayout(flow);
-    const char* flows[] = {"None", "Xon/Xoff", "RTS", "Xon/RTS"};
-    for (int i = 0; i < 4; ++i) {
-        optFlow_[i] = new QRadioButton(flows[i], flow);
-        optFlow_[i]->setObjectName(QString("optFlow_%1").arg(i));
-        fl->addWidget(optFlow_[i]);
-    }
-    right->addWidget(flow);
+    const SerialControls serial =
+        addSerialControls(this, right,
+                          {"Connection Preferences", "fraPreferences", 20,
+                           {"1200", "2400", "4800", "9600", "19200", "38400"}, {"7", "8"}, {"1", "2"}});
+    cboPort_ = serial.cboPort;
+    cboSpeed_ = serial.cboSpeed;
+    cboDataBits_ = serial.cboDataBits;
+    cboParity_ = serial.cboParity;
+    cboStopBits_ = serial.cboStopBits;
+    for (int i = 0; i < 4; ++i)
+        optFlow_[i] = serial.optFlow[i];
     body->addLayout(right);
     outer->addLayout(body);
 

@@ -4,6 +4,7 @@
 
 #include "common/Link.h"
 #include "common/SettingsStore.h"
+#include "common/gui/SerialControls.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -94,41 +95,18 @@ frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPat
     body->addLayout(left);
 
     auto* right = new QVBoxLayout;
-    auto* params = new QGroupBox("Connection Parameters", this);
-    params->setObjectName("fraParameters");
-    auto* pf = new QFormLayout(params);
-    cboPort_ = new QComboBox(params);
-    cboPort_->setObjectName("cboPort");
-    for (int i = 1; i <= 16; ++i)
-        cboPort_->addItem(QString("Com%1").arg(i));
-    cboSpeed_ = new QComboBox(params);
-    cboSpeed_->setObjectName("cboSpeed");
-    cboSpeed_->addItems({"1200", "2400", "4800", "9600", "19200", "38400", "115200"});
-    cboDataBits_ = new QComboBox(params);
-    cboDataBits_->setObjectName("cboDataBits");
-    cboDataBits_->addItems({"4", "5", "6", "7", "8"});
-    cboParity_ = new QComboBox(params);
-    cboParity_->setObjectName("cboParity");
-    cboParity_->addItems({"Even", "Odd", "None", "Mark", "Space"});
-    cboStopBits_ = new QComboBox(params);
-    cboStopBits_->setObjectName("cboStopBits");
-    cboStopBits_->addItems({"1", "1.5", "2"});
-    pf->addRow("Port:", cboPort_);
-    pf->addRow("Baud:", cboSpeed_);
-    pf->addRow("Data Bits:", cboDataBits_);
-    pf->addRow("Parity:", cboParity_);
-    pf->addRow("Stop Bits:", cboStopBits_);
-    right->addWidget(params);
-    auto* flow = new QGroupBox("&Flow Control", this);
-    flow->setObjectName("fraFlow");
-    auto* fl = new QVBoxLayout(flow);
-    const char* flows[] = {"None", "Xon/Xoff", "RTS", "Xon/RTS"};
-    for (int i = 0; i < 4; ++i) {
-        optFlow_[i] = new QRadioButton(flows[i], flow);
-        optFlow_[i]->setObjectName(QString("optFlow_%1").arg(i));
-        fl->addWidget(optFlow_[i]);
-    }
-    right->addWidget(flow);
+    const SerialControls serial =
+        addSerialControls(this, right,
+                          {"Connection Parameters", "fraParameters", 16,
+                           {"1200", "2400", "4800", "9600", "19200", "38400", "115200"},
+                           {"4", "5", "6", "7", "8"}, {"1", "1.5", "2"}});
+    cboPort_ = serial.cboPort;
+    cboSpeed_ = serial.cboSpeed;
+    cboDataBits_ = serial.cboDataBits;
+    cboParity_ = serial.cboParity;
+    cboStopBits_ = serial.cboStopBits;
+    for (int i = 0; i < 4; ++i)
+        optFlow_[i] = serial.optFlow[i];
     body->addLayout(right);
     outer->addLayout(body);
 

@@ -241,15 +241,8 @@ void frmTerminal::buildWindow()
     sb->setObjectName("sbrStatus");
     const char* keys[] = {"Status", "Settings", "ConnectTime"};
     const char* tips[] = {"Communications Port Status", "Communications Port Settings", "Connect Time"};
-    for (int i = 0; i < 3; ++i) {
-        auto* l = new QLabel(sb);
-        l->setObjectName(QString("sbrStatus_%1").arg(keys[i]));
-        l->setToolTip(tips[i]);
-        l->setFrameShape(QFrame::StyledPanel);
-        l->setContentsMargins(4, 0, 4, 0);
-        sbr_[size_t(i)] = l;
-        sb->addWidget(l, i == 1 ? 1 : 0);
-    }
+    for (int i = 0; i < 3; ++i)
+        sbr_[size_t(i)] = addStatusPanel(sb, QString("sbrStatus_%1").arg(keys[i]), tips[i], i == 1 ? 1 : 0);
     setMinimumWidth(twips(kMinWidthTwips));
 }
 
@@ -719,23 +712,20 @@ frmTerminal::Answer frmTerminal::message(const std::string& text, const std::str
 {
     if (messageHook)
         return messageHook(text, title, b, i);
-    QMessageBox box(this);
-    box.setWindowTitle(title.empty() ? windowTitle() : latin1(title));
-    box.setText(boxText(text));
-    box.setIcon(i == Icon::Exclamation ? QMessageBox::Warning
-                : i == Icon::Question  ? QMessageBox::Question
-                : i == Icon::Critical  ? QMessageBox::Critical
-                                       : QMessageBox::Information);
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     switch (b) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case Buttons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    case Buttons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case Buttons::Ok: buttons = QMessageBox::Ok; break;
+    case Buttons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case Buttons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case Buttons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
     }
-    switch (box.exec()) {
+    switch (showMessageBox(this, title.empty() ? windowTitle() : latin1(title), text,
+                           i == Icon::Exclamation ? QMessageBox::Warning
+                           : i == Icon::Question  ? QMessageBox::Question
+                           : i == Icon::Critical  ? QMessageBox::Critical
+                                                  : QMessageBox::Information,
+                           buttons)) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
