@@ -22,43 +22,7 @@ namespace integ {
 using common::Ms;
 
 // Passes everything through to the real link and counts the bytes that cross it.
-class CountingLink : public common::Link {
-public:
-    explicit CountingLink(std::unique_ptr<common::Link> inner) : inner_(std::move(inner))
-    {
-        inner_->onData = [this](const std::string& d) {
-            received += d.size();
-            if (onData)
-                onData(d);
-        };
-        inner_->onError = [this](int c, const std::string& t) {
-            if (onError)
-                onError(c, t);
-        };
-        inner_->onLost = [this] {
-            if (onLost)
-                onLost();
-        };
-    }
-    bool open(std::string& e) override { return inner_->open(e); }
-    void close() override { inner_->close(); }
-    bool isOpen() const override { return inner_->isOpen(); }
-    bool write(const std::string& b) override
-    {
-        const bool ok = inner_->write(b);
-        if (ok)
-            written += b.size();
-        return ok;
-    }
-    bool outputDrained() override { return inner_->outputDrained(); }
-    std::string describe() const override { return inner_->describe(); }
-
-    size_t received = 0;
-    size_t written = 0;
-
-private:
-    std::unique_ptr<common::Link> inner_;
-};
+using CountingLink = benchlink::LinkTap;
 
 // What the ACU saw and answered, with the virtual time of each command's departure.
 struct Departure {

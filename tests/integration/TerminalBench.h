@@ -39,65 +39,7 @@ using Icon = term::TerminalUi::Icon;
 inline const std::string ESC(1, '\x1b');
 inline const std::string CRLF = "\r\n";
 
-// Passes everything through to the real link; counts the bytes that cross it and tells after
-// each received chunk has been handled by the terminal.
-class LinkTap : public common::Link {
-public:
-    explicit LinkTap(std::unique_ptr<common::Link> inner) : inner_(std::move(inner))
-    {
-        inner_->onData = [this](const std::string& d) {
-            received += d.size();
-            if (onData)
-                onData(d);
-            if (afterData)
-                afterData(d);
-        };
-        inner_->onError = [this](int c, const std::string& t) {
-            if (onError)
-                onError(c, t);
-        };
-        inner_->onLost = [this] {
-            if (onLost)
-                onLost();
-        };
-    }
-    bool open(std::string& e) override
-    {
-        opening = true;
-        if (onOpen)
-            onOpen();
-        return inner_->open(e);
-    }
-    void close() override
-    {
-        opening = false;
-        inner_->close();
-    }
-    bool isOpen() const override { return inner_->isOpen(); }
-    bool write(const std::string& b) override
-    {
-        const bool ok = inner_->write(b);
-        if (ok)
-            written += b.size();
-        return ok;
-    }
-    bool outputDrained() override { return inner_->outputDrained(); }
-    std::string describe() const override { return inner_->describe(); }
-    void setDtr(bool on) override { inner_->setDtr(on); }
-    void setRts(bool on) override { inner_->setRts(on); }
-    ModemLines modemLines() const override { return inner_->modemLines(); }
-    common::Link& inner() { return *inner_; }
-
-    size_t received = 0;
-    size_t written = 0;
-    // Asked to open and not yet seen open: a TCP connect under way.
-    bool opening = false;
-    std::function<void(const std::string&)> afterData;
-    std::function<void()> onOpen;
-
-private:
-    std::unique_ptr<common::Link> inner_;
-};
+using benchlink::LinkTap;
 
 // Bytes that reached the module, with the virtual time they arrived.
 struct Arrival {
