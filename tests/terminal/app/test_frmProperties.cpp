@@ -293,13 +293,17 @@ TEST_F(PropertiesTest, OkFromTcpBackToSerialClosesTheConnectionAndOpensThePort)
     start();
     ASSERT_TRUE(linkOpen());
     FakeLink* tcp = last;
+    const size_t eventsBefore = journal.events.size();
     open();
     EXPECT_TRUE(ctl<QRadioButton>("optTCPIP")->isChecked());
     EXPECT_TRUE(dialogVisible("fraTCPIP"));
     click("optSerial");
     click("cmdOK");
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
-    EXPECT_GT(tcp->closes, 0);
+    // The TCP link is gone by now (a serial one took its place): its close is in the journal.
+    ASSERT_GT(journal.events.size(), eventsBefore + 1);
+    EXPECT_EQ(journal.events[eventsBefore], "close");
+    EXPECT_EQ(journal.events.back(), "open");
     EXPECT_NE(last, tcp);
     EXPECT_TRUE(linkOpen());
     EXPECT_EQ(stored("Type"), "True");
