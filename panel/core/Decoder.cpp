@@ -158,7 +158,9 @@ int Decoder::decodeParameter(const std::string& line, const std::string& command
         return kIgnored;
     const unsigned char code = byteAt(command, 1);
     const size_t m = line.find('m');
-    if (m == npos)
+    // Without the key, or with the line ending before the value field, this is not the
+    // answer (line noise that happens to hold an "m").
+    if (m == npos || m + 2 >= line.size())
         return 1;
     // "###" where the value stands is the controller saying it is busy: it carries no value,
     // and reading it as 0 would overwrite the slot (a System Type of 0 would then be sent back

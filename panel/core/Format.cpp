@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace panel {
 
@@ -77,6 +78,13 @@ long roundEven(double v)
     std::fesetround(FE_TONEAREST);
     const double r = std::nearbyint(v);
     std::fesetround(old);
+    // Beyond the range of long the result saturates (no wrap-around garbage); NaN reads 0.
+    if (std::isnan(r))
+        return 0;
+    if (r >= 0x1p63)
+        return std::numeric_limits<long>::max();
+    if (r < -0x1p63)
+        return std::numeric_limits<long>::min();
     return long(r);
 }
 

@@ -11,7 +11,8 @@ double Val(const std::string& text, size_t pos = 0);
 long HexVal(const std::string& text, size_t pos = 0);
 // The value 0..15 of the hexadecimal digit at 0-based position i (0 for anything else).
 int aH2I(const std::string& text, size_t i);
-// Round to the nearest integer, halves to the even neighbour.
+// Round to the nearest integer, halves to the even neighbour; saturates outside the range of
+// long, and NaN gives 0.
 long roundEven(double v);
 // n with at least 3 (4) digits, leading zeros; a negative number keeps its sign in front.
 std::string afmtINT3(long n);

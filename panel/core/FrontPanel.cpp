@@ -3,7 +3,10 @@
 #include "Format.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace panel {
 
@@ -402,7 +405,15 @@ bool FrontPanel::entryKey(int key)
     const int st = m_.displayState;
     const bool confirm = (key == ' ' && (st == 38 || st == 39)) || (key == kEnter && !m_.entry.empty());
     if (confirm) {
-        const std::string command = SetCommand(st, m_.entry);
+        bool refused = false;
+        const std::string command = SetCommand(st, m_.entry, &refused);
+        if (refused) {
+            // The value does not fit its command: say so on the entry line and send nothing.
+            // The screen is not redrawn over the message until the next entry.
+            m_.entry.clear();
+            m_.text5[size_t(entryLine(st))] = entryCaption_ + kEntryRefused;
+            return true;
+        }
         if (!command.empty()) {
             if (st == 40)
                 s_.typed += command; // the skew goes out after whatever is queued
@@ -443,55 +454,95 @@ bool FrontPanel::entryKey(int key)
     return true;
 }
 
-std::string FrontPanel::SetCommand(int st, const std::string& entry)
+std::string FrontPanel::SetCommand(int st, const std::string& entry, bool* refused)
 {
+    // A value goes out only when it fits its field: the digits the command carries, no sign
+    // where the field has none. Anything else (a number too large for any field, a minus sign
+    // the field cannot carry) would make a command of the wrong length, which throws the ACU's
+    // framing out of step, so nothing at all is sent or stored for it.
+    bool fits = true;
+    auto fit = [&fits](double x, long lo, long hi) -> long {
+        if (!(x >= double(lo) - 0.5 && x <= double(hi) + 0.5)) { // NaN fails too
+            fits = false;
+            return 0;
+        }
+        const long r = roundEven(x);
+        if (r < lo || r > hi)
+            fits = false;
+        return std::clamp(r, lo, hi);
+    };
+    constexpr long k3 = 999, k4 = 9999;
+    // A 16-bit value sent as two bytes: unsigned, or negative as its two's complement.
+    constexpr long kWordLow = -32768, kWordHigh = 65535;
+
     const double v = Val(entry);
-    const long n = roundEven(v);
-    const std::string tenths = afmtINT4(roundEven(v * 10));
-    auto slot = [this](unsigned char code, long value) { s_.slot(code) = std::int16_t(value); };
+    // Parameter slots change only once the whole command is known to fit.
+    std::vector<std::pair<unsigned char, long>> slots;
+    auto slot = [&slots](unsigned char code, long value) { slots.emplace_back(code, value); };
     // "m" + code + 3 digits, with the value kept in the code's slot.
     auto param = [&](unsigned char code, long value) {
+        if (value < 0 || value > k3)
+            fits = false;
         slot(code, value);
         return "m" + std::string(1, char(code)) + afmtINT3(value) + kCrLf;
     };
     // A 16-bit value as two parameter bytes, high then low.
-    auto pair = [&](unsigned char hiCode, unsigned char loCode, long value) {
-        const Bytes b = hiLo(value);
+    auto pair = [&](unsigned char hiCode, unsigned char loCode, double value) {
+        const Bytes b = hiLo(fit(value, kWordLow, kWordHigh));
         return param(hiCode, b.hi) + param(loCode, b.lo);
     };
+    auto tenths4 = [&](double x) { return afmtINT4(fit(x * 10, 0, k4)); };
 
+    std::string command;
+    std::function<void()> apply; // what the entry changes besides the slots
     switch (st) {
     case 17:
     case 18: {
         const bool lat = st == 17;
         const char a = lat ? 'N' : 'W', b = lat ? 'S' : 'E';
+        char hemisphere = lat ? s_.latHemisphere : s_.lonHemisphere;
         std::string rest;
         for (const char c : entry) {
             if (c == a || c == b)
-                (lat ? s_.latHemisphere : s_.lonHemisphere) = c;
+                hemisphere = c;
             else if (c != ' ')
                 rest += c;
         }
+        // Degrees carry two digits in the latitude and three in the longitude.
+        int tenths = lat ? s_.latitude : s_.longitude;
         if (!rest.empty())
-            (lat ? s_.latitude : s_.longitude) = int(std::labs(roundEven(Val(rest) * 10)));
-        return "$GPGLL," + nmeaAngle(s_.latitude, 2) + s_.latHemisphere + "," + nmeaAngle(s_.longitude, 3)
-               + s_.lonHemisphere + kCrLf;
+            tenths = int(fit(std::fabs(Val(rest) * 10), 0, lat ? 999 : k4));
+        const int latitude = lat ? tenths : s_.latitude, longitude = lat ? s_.longitude : tenths;
+        const char latH = lat ? hemisphere : s_.latHemisphere, lonH = lat ? s_.lonHemisphere : hemisphere;
+        command = "$GPGLL," + nmeaAngle(latitude, 2) + latH + "," + nmeaAngle(longitude, 3) + lonH + kCrLf;
+        apply = [=, this] {
+            s_.latitude = latitude;
+            s_.longitude = longitude;
+            s_.latHemisphere = latH;
+            s_.lonHemisphere = lonH;
+        };
+        break;
     }
     case 19:
-        return "B" + tenths + kCrLf;
-    case 33: {
-        const double w = holds(entry, "E") ? 360 - v : v;
-        return "T" + afmtINT4(roundEven(w * 10)) + kCrLf;
-    }
+        command = "B" + tenths4(v) + kCrLf;
+        break;
+    case 33:
+        command = "T" + tenths4(holds(entry, "E") ? 360 - v : v) + kCrLf;
+        break;
     case 34: {
-        const Bytes b = hiLo(n);
-        return "mo" + afmtINT3(b.hi) + kCrLf + "mp" + afmtINT3(b.lo) + kCrLf;
+        const Bytes b = hiLo(fit(v, kWordLow, kWordHigh));
+        command = "mo" + afmtINT3(b.hi) + kCrLf + "mp" + afmtINT3(b.lo) + kCrLf;
+        break;
     }
-    case 35:
-        m_.frequency = int(n);
-        return "c" + afmtINT4(n) + kCrLf;
+    case 35: {
+        const long n = fit(v, 0, k4);
+        command = "c" + afmtINT4(n) + kCrLf;
+        apply = [this, n] { m_.frequency = int(n); };
+        break;
+    }
     case 36:
-        return "d" + afmtINT4((m_.scpc || m_.mode70) ? n : roundEven(v / 4)) + kCrLf;
+        command = "d" + afmtINT4(fit((m_.scpc || m_.mode70) ? v : v / 4, 0, k4)) + kCrLf;
+        break;
     case 37: {
         int x;
         if (holds(entry, "ON"))
@@ -500,10 +551,12 @@ std::string FrontPanel::SetCommand(int st, const std::string& entry)
             x = 32;
         else
             x = (m_.rxStatus & 16) ? 32 : 33;
-        return "c" + afmtINT4(x) + kCrLf;
+        command = "c" + afmtINT4(x) + kCrLf;
+        break;
     }
     case 38:
-        return "c" + afmtINT4((m_.rxStatus & 32) ? 34 : 35) + kCrLf;
+        command = "c" + afmtINT4((m_.rxStatus & 32) ? 34 : 35) + kCrLf;
+        break;
     case 39: {
         long code;
         if (entry.empty())
@@ -512,65 +565,100 @@ std::string FrontPanel::SetCommand(int st, const std::string& entry)
             code = 7;
         else if (holds(entry, "L") || holds(entry, "l"))
             code = 15;
-        else
+        else {
+            const long n = fit(v, -kWordHigh, kWordHigh);
             code = n >= 4 ? n - 1 : std::max(n, 0L);
+        }
         if (holds(entry, "*"))
             code += 8;
-        return param('u', code * 16);
+        command = param('u', code * 16);
+        break;
     }
     case 40: {
+        // A negative skew goes out as its byte.
+        const long n = fit(v, -256, k3);
         slot(138, n);
-        return "m" + std::string(1, char(138)) + afmtINT3(n < 0 ? n + 256 : n) + kCrLf;
+        command = "m" + std::string(1, char(138)) + afmtINT3(n < 0 ? n + 256 : n) + kCrLf;
+        break;
     }
     case 41: {
         const std::string t = ("0000" + entry).substr(entry.size());
-        return param('}', aH2I(t, 0) * 16 + aH2I(t, 1)) + param('~', aH2I(t, 2) * 16 + aH2I(t, 3));
+        command = param('}', aH2I(t, 0) * 16 + aH2I(t, 1)) + param('~', aH2I(t, 2) * 16 + aH2I(t, 3));
+        break;
     }
     case 65:
-        return "A" + tenths + kCrLf;
+        command = "A" + tenths4(v) + kCrLf;
+        break;
     case 66:
-        return "E" + tenths + kCrLf;
+        command = "E" + tenths4(v) + kCrLf;
+        break;
     case 67:
-        return "J" + tenths + kCrLf;
+        command = "J" + tenths4(v) + kCrLf;
+        break;
     case 133:
-        return pair('A', 'B', n);
+        command = pair('A', 'B', v);
+        break;
     case 134:
-        return pair('C', 'D', n);
-    case 135:
-        return param('F', n);
+        command = pair('C', 'D', v);
+        break;
     case 136:
-        slot('G', n);
-        return "Y" + afmtINT4(n) + kCrLf;
-    case 137:
-        slot('H', n);
-        return "X" + afmtINT4(n) + kCrLf;
+    case 137: {
+        const long n = fit(v, 0, k4);
+        slot(st == 136 ? 'G' : 'H', n);
+        command = (st == 136 ? "Y" : "X") + afmtINT4(n) + kCrLf;
+        break;
+    }
+    case 135:
+        command = param('F', fit(v, 0, k3));
+        break;
     case 138: case 139: case 140: case 141: case 142:
-        return param((unsigned char)("IJKLM"[st - 138]), n);
+        command = param((unsigned char)("IJKLM"[st - 138]), fit(v, 0, k3));
+        break;
     case 144: case 145: case 146: case 147: case 148: case 149:
-        return param((unsigned char)("NOPQRW"[st - 144]), n);
+        command = param((unsigned char)("NOPQRW"[st - 144]), fit(v, 0, k3));
+        break;
     case 151:
-        return param(129, n);
+        command = param(129, fit(v, 0, k3));
+        break;
     case 152:
-        return pair('S', 'T', n);
+        command = pair('S', 'T', v);
+        break;
     case 153:
-        return pair('U', 'V', n);
+        command = pair('U', 'V', v);
+        break;
     case 155:
-        return pair('Y', 'Z', n);
+        command = pair('Y', 'Z', v);
+        break;
     case 156:
-        return pair('[', '\\', n);
+        command = pair('[', '\\', v);
+        break;
     case 158:
-        return pair(']', '^', n);
+        command = pair(']', '^', v);
+        break;
     case 159:
-        return pair('_', '`', n);
+        command = pair('_', '`', v);
+        break;
     case 154:
-        return param(134, n);
+        command = param(134, fit(v, 0, k3));
+        break;
     case 157:
-        return param(135, n);
+        command = param(135, fit(v, 0, k3));
+        break;
     case 160:
-        return param(136, n);
+        command = param(136, fit(v, 0, k3));
+        break;
     default:
         return {};
     }
+    if (refused)
+        *refused = !fits;
+    if (!fits)
+        return {};
+    for (const auto& [code, value] : slots)
+        s_.slot(code) = std::int16_t(value);
+    if (apply)
+        apply();
+    return command;
 }
 
 } // namespace panel

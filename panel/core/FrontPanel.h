@@ -64,7 +64,11 @@ public:
 
     // The set command for a confirmed entry on a display state (empty when the state has none).
     // Also updates what the entry changes in the panel's state (parameter slots, position...).
-    std::string SetCommand(int state, const std::string& entry);
+    // A value that does not fit the command's field (too many digits, a sign the field cannot
+    // carry) gives an empty command, changes nothing and sets *refused.
+    std::string SetCommand(int state, const std::string& entry, bool* refused = nullptr);
+    // Shown after the item's caption when an entry was refused.
+    static constexpr const char* kEntryRefused = "OUT OF RANGE";
 
     // The display line that shows the entry being typed on a screen: the line where that
     // screen shows its item's value (line 3 on screens without an item).

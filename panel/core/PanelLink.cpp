@@ -92,6 +92,10 @@ void PanelLink::Startup()
     mnuOpen_Click();
     timer1_->setInterval(Ms{1500});
     timer1_->setEnabled(true);
+    // The satellite screen's texts stand blank until the ACU has reported them.
+    for (std::string* t : {&m_.thrsText, &m_.freqText, &m_.ifText, &m_.nidText, &m_.skewText})
+        *t = "    ";
+    m_.toneText = "  ";
     ui_.refresh();
 }
 
@@ -588,9 +592,15 @@ void PanelLink::OnCommError(int code, const std::string& detail)
         return;
     if (code == common::comEventDeviceLost && !detail.empty())
         text += "\r" + detail;
+    // One box at a time: line errors go on arriving while it waits for its answer (a wrong
+    // baud rate gives a framing error with every chunk), and each would open another box.
+    if (errorBoxUp_)
+        return;
     const bool lost = link_ && !link_->isOpen();
+    errorBoxUp_ = true;
     const auto answer = ui_.message(text, "Click Cancel to quit, OK to ignore.", PanelUi::Buttons::OkCancel,
                                     PanelUi::Icon::Exclamation);
+    errorBoxUp_ = false;
     if (answer == PanelUi::Answer::Cancel || lost || (link_ && !link_->isOpen())) {
         // The port is closed; show it as closed so nothing more is written to it.
         closeLink();

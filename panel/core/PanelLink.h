@@ -126,6 +126,7 @@ private:
     std::unique_ptr<common::Timer> timer1_, timer2_, timer3_;
     bool inReceive_ = false;
     bool inTimer3_ = false; // a scheduler tick is running (possibly waiting inside CommOut)
+    bool errorBoxUp_ = false; // a serial error box waits for its answer
 };
 
 // Reply lines are cut at CR; a line buffer that grows past this without one is garbage from a

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace paneltest {
@@ -33,10 +34,14 @@ public:
     // Run when the logic selects a button, e.g. to fire the button's click as a real window
     // would.
     std::function<void(int)> onSelect;
+    // Run while a box is up, as events run under a real modal box.
+    std::function<void()> whileShown;
 
     Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) override
     {
         messages.push_back({text, title, b, i, clock_.now()});
+        if (whileShown)
+            std::exchange(whileShown, nullptr)();
         if (answers.empty())
             return Answer::Ok;
         const Answer a = answers.front();

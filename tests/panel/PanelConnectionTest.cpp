@@ -404,6 +404,22 @@ TEST_F(PanelTest, SerialErrorEventOkIgnoresCancelClosesThePort)
     }
 }
 
+// Line errors keep coming while the box waits (a wrong baud rate): they open no second box.
+TEST_F(PanelTest, SerialErrorsWhileTheBoxIsUpOpenNoOtherBox)
+{
+    startPolling();
+    ui.whileShown = [this] {
+        link().raiseError(common::comEventFrame);
+        link().raiseError(common::comEventOverrun);
+    };
+    link().raiseError(common::comEventFrame);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Framing Error");
+    link().raiseError(common::comEventRxParity);
+    ASSERT_EQ(ui.messages.size(), 2u) << "once answered, the next error is shown";
+    EXPECT_EQ(ui.messages[1].text, "Parity Error");
+}
+
 TEST_F(PanelTest, SerialDeviceLostClosesThePortWhateverTheAnswer)
 {
     startPolling();

@@ -25,6 +25,10 @@ TEST_F(PanelTest, StartupOpensThePortAndPollingBeginsAfterTheStartTimerAndOnePac
         EXPECT_FALSE(main.lamps[size_t(i)].cycleMark) << "lamp " << i;
     }
     EXPECT_TRUE(ui.messages.empty());
+    // The satellite screen's texts stand blank until the ACU has reported them.
+    for (const std::string* t : {&main.thrsText, &main.freqText, &main.ifText, &main.nidText, &main.skewText})
+        EXPECT_EQ(*t, "    ");
+    EXPECT_EQ(main.toneText, "  ");
 
     // The ANTENNA key armed the start timer for 600 ms; start-up then set 1500 ms.
     clock.advance(1499ms);

@@ -29,6 +29,12 @@ const ShapeCase kShapes[] = {
     {paramRead('N'), "N065", Outcome::Sync, 1},
     {paramRead('N'), "", Outcome::Sync, 1},
     {paramRead('N'), garble("mN065"), Outcome::Sync, 1},
+    // line noise ending in "m" or one past it: no value field at all
+    {paramRead('N'), "xm", Outcome::Sync, 1},
+    {paramRead('N'), "m", Outcome::Sync, 1},
+    {paramRead('N'), "xmN", Outcome::Sync, 1},
+    {paramRead('A'), "mA", Outcome::Sync, 1},
+    {paramRead('N'), "mN#", Outcome::Good},
     // ship position: "E" or "W" at 6..8
     {"@", "@N0433E0054", Outcome::Good},
     {"@", "@S0433W0054", Outcome::Good},

@@ -329,7 +329,6 @@ TEST_F(DecoderTest, ParameterSlots)
         {'A', "  mA007", 7},
         {'A', "mA###", -999},  // busy mark: the slot keeps what it had
         {'A', "mA12x", 12},
-        {'A', "mA", 0},
         {'T', "mT255", 255},   // low bytes have no limit
         {'S', "mS027", 27},
         {'h', "mh014", 14},

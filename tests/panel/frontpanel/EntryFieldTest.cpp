@@ -153,6 +153,80 @@ TEST_F(FrontPanelTest, ConfirmedEntryQueuesTheScreensSetCommand)
     checkRows(*fp, shared, main, rows);
 }
 
+// A value whose digits do not fit its command, or a sign the field cannot carry, is refused
+// on the entry line: nothing is queued and nothing stored. The largest values that fit go out.
+TEST_F(FrontPanelTest, EntryThatDoesNotFitItsCommandIsRefused)
+{
+    startPanel();
+    const struct {
+        int state;
+        std::string entry;
+    } refused[] = {
+        {19, "1623115340689067615"}, // too large for any integer
+        {19, "1000"},                // five digits of tenths where the command carries four
+        {19, "-1"},                  // no sign in the heading field
+        {33, "1000W"},
+        {34, "70000"},
+        {35, "10000"},
+        {36, "40000"},
+        {39, "100"},                 // FEC code 99 is four digits once shifted
+        {40, "1000"},
+        {40, "-257"},
+        {65, "1000"},
+        {66, "-5"},
+        {67, "99999999999999999999999999999"},
+        {133, "65536"},
+        {133, "-32769"},
+        {135, "1000"},
+        {135, "-1"},
+        {136, "10000"},
+        {137, "-3"},
+        {144, "1623115340689067615"},
+        {152, "99999999999999999999"},
+        {159, "70000"},
+        {160, "-1"},
+        {17, "100"},
+        {18, "1000"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE("state " + std::to_string(r.state) + " entry \"" + r.entry + "\"");
+        main.displayState = r.state;
+        main.text5 = {"a", "b", "c", "d"};
+        shared.param.fill(-1);
+        shared.latitude = 125;
+        shared.longitude = 1234;
+        shared.typed = "D";
+        type(r.entry);
+        enter();
+        EXPECT_EQ(shared.typed, "D") << "nothing is queued";
+        EXPECT_EQ(main.entry, "");
+        const std::string& line = main.text5[size_t(panel::FrontPanel::entryLine(r.state))];
+        EXPECT_EQ(line.substr(line.size() - 12), panel::FrontPanel::kEntryRefused) << line;
+        for (int code = 0; code < 256; ++code)
+            ASSERT_EQ(shared.param[size_t(code)], -1) << "slot " << code;
+        EXPECT_EQ(shared.latitude, 125);
+        EXPECT_EQ(shared.longitude, 1234);
+    }
+
+    const std::vector<SetRow> largestThatFit = {
+        {.state = 19, .entry = "999.9", .command = "B9999\r\n"},
+        {.state = 33, .entry = "360E", .command = "T0000\r\n", .countdown = 28},
+        {.state = 34, .entry = "65535", .command = "mo255\r\nmp255\r\n"},
+        {.state = 36, .entry = "39996", .command = "d9999\r\n"},
+        {.state = 39, .entry = "63", .command = "mu992\r\n"},
+        {.state = 40, .entry = "-256", .command = "m\x8a" "000\r\n", .appended = true},
+        {.state = 40, .entry = "999", .command = "m\x8a" "999\r\n", .appended = true},
+        {.state = 133, .entry = "-32768", .command = "mA128\r\nmB000\r\n", .countdown = 16},
+        {.state = 135, .entry = "999", .command = "mF999\r\n", .countdown = 16},
+        {.state = 136, .entry = "9999", .command = "Y9999\r\n", .countdown = 16},
+        {.state = 152, .entry = "65535", .command = "mS255\r\nmT255\r\n", .countdown = 16},
+        {.state = 18, .entry = "999.9W", .command = "$GPGLL,0000.00,N,99954.00,W\r\n", .countdown = 28},
+    };
+    shared.latitude = 0;
+    shared.latHemisphere = 'N';
+    checkRows(*fp, shared, main, largestThatFit);
+}
+
 TEST_F(FrontPanelTest, FrequencyEntryIsRemembered)
 {
     startPanel();
