@@ -1,9 +1,11 @@
 #include "Clock.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 
 namespace common {
 
@@ -151,16 +153,24 @@ bool QtClock::waitUntil(const std::function<bool()>& done, Ms timeout)
 {
     if (done())
         return true;
-    const Ms deadline = now() + timeout;
+    // One precise single-shot timer at the deadline ends the wait; the condition is looked at
+    // again each time the event loop has handled what woke it (bytes received or written, a
+    // timer, a click on Cancel) and is about to sleep. Nothing polls on a beat, nothing spins.
+    // A wait of 0 lets the events already pending run once.
     QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || now() >= deadline)
-            loop.quit();
-    });
-    poll.start();
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QMetaObject::Connection recheck;
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        recheck = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+            if (done())
+                loop.quit();
+        });
+    deadline.start(int(std::clamp<long long>(timeout.count(), 0, std::numeric_limits<int>::max())));
     loop.exec();
+    QObject::disconnect(recheck);
     return done();
 }
 

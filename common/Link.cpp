@@ -5,8 +5,12 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <grp.h>
+#include <linux/serial.h>
+#include <vector>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -71,7 +75,30 @@ bool parseSettings(const std::string& text, LineSettings& out)
     return true;
 }
 
+double bitsPerCharacter(const LineSettings& s)
+{
+    const double stop = s.stopBits == "2" ? 2 : s.stopBits == "1.5" ? 1.5 : 1;
+    return 1 + s.dataBits + (s.parity == 'N' ? 0 : 1) + stop;
+}
+
 // ---------------------------------------------------------------- serial
+
+namespace {
+
+bool driverCounters(int fd, LineCounters& out)
+{
+    serial_icounter_struct c {};
+    if (fd < 0 || ::ioctl(fd, TIOCGICOUNT, &c) != 0)
+        return false;
+    out.frame = c.frame;
+    out.parity = c.parity;
+    out.overrun = c.overrun;
+    out.brk = c.brk;
+    out.bufOverrun = c.buf_overrun;
+    return true;
+}
+
+} // namespace
 
 SerialLink::SerialLink(std::string devicePath, std::string settings, int handshaking)
     : path_(std::move(devicePath)), settings_(std::move(settings)), handshaking_(handshaking),
@@ -79,9 +106,14 @@ SerialLink::SerialLink(std::string devicePath, std::string settings, int handsha
 {
     QObject::connect(port_.get(), &QSerialPort::readyRead, [this] {
         const QByteArray data = port_->readAll();
-        if (!data.isEmpty() && onData)
+        // Errors the driver counted while these bytes came are reported before them.
+        checkLineStatus();
+        if (!data.isEmpty() && onData && port_->isOpen())
             onData(std::string(data.constData(), size_t(data.size())));
     });
+    lineStatusTimer_ = std::make_unique<QTimer>();
+    lineStatusTimer_->setInterval(kLineStatusEvery);
+    QObject::connect(lineStatusTimer_.get(), &QTimer::timeout, [this] { checkLineStatus(); });
     QObject::connect(port_.get(), &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         // Only a device failing under us is an event here. Other errors (a line setting the
         // device refuses, a failed open) belong to the call that caused them, which reports
@@ -92,6 +124,7 @@ SerialLink::SerialLink(std::string devicePath, std::string settings, int handsha
         const std::string detail = port_->errorString().toStdString();
         // Close it so nothing more is written to a dead port.
         port_->clearError();
+        lineStatusTimer_->stop();
         port_->close();
         if (onError)
             onError(comEventDeviceLost, detail);
@@ -102,6 +135,7 @@ SerialLink::SerialLink(std::string devicePath, std::string settings, int handsha
 
 SerialLink::~SerialLink()
 {
+    lineStatusTimer_->stop();
     if (port_->isOpen())
         port_->close();
 }
@@ -148,6 +182,7 @@ bool SerialLink::apply(std::string& error)
         error = port_->errorString().toStdString();
         port_->clearError();
     }
+    charTime_ = std::chrono::microseconds(std::lround(1e6 * bitsPerCharacter(s) / s.baud));
     return ok;
 }
 
@@ -173,13 +208,69 @@ bool SerialLink::open(std::string& error)
         port_->close();
         return false;
     }
+    startLineStatus();
     return true;
 }
 
 void SerialLink::close()
 {
+    lineStatusTimer_->stop();
     if (port_->isOpen())
         port_->close();
+}
+
+void SerialLink::startLineStatus()
+{
+    // What the driver counted before this open is not news.
+    haveCounters_ = readCounters ? readCounters(counters_) : driverCounters(int(port_->handle()), counters_);
+    lines_ = readModemLines ? readModemLines() : modemLines();
+    lineStatusTimer_->start();
+}
+
+void SerialLink::checkLineStatus()
+{
+    if (!port_->isOpen() || checking_)
+        return;
+    // An event handler may show a box and let events run; this is not entered again meanwhile.
+    checking_ = true;
+    struct Done {
+        bool& b;
+        ~Done() { b = false; }
+    } done{checking_};
+
+    std::vector<int> events;
+    LineCounters now;
+    if (haveCounters_ && (readCounters ? readCounters(now) : driverCounters(int(port_->handle()), now))) {
+        const struct {
+            long LineCounters::*count;
+            int event;
+        } kinds[] = {
+            {&LineCounters::brk, comEventBreak},
+            {&LineCounters::frame, comEventFrame},
+            {&LineCounters::overrun, comEventOverrun},
+            {&LineCounters::bufOverrun, comEventRxOver},
+            {&LineCounters::parity, comEventRxParity},
+        };
+        for (const auto& k : kinds)
+            if (now.*k.count > counters_.*k.count)
+                events.push_back(k.event);
+        counters_ = now;
+    }
+    const ModemLines l = readModemLines ? readModemLines() : modemLines();
+    if (l.known && lines_.known) {
+        if (l.cts != lines_.cts)
+            events.push_back(comEvCTS);
+        if (l.dsr != lines_.dsr)
+            events.push_back(comEvDSR);
+        if (l.dcd != lines_.dcd)
+            events.push_back(comEvCD);
+    }
+    lines_ = l;
+    for (const int e : events) {
+        if (!port_->isOpen() || !onError)
+            break;
+        onError(e, {});
+    }
 }
 
 bool SerialLink::isOpen() const { return port_->isOpen(); }
@@ -190,6 +281,8 @@ bool SerialLink::write(const std::string& bytes)
         return false;
     return port_->write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
+
+std::chrono::microseconds SerialLink::characterTime() const { return charTime_; }
 
 bool SerialLink::outputDrained()
 {

@@ -1,17 +1,23 @@
 #pragma once
 // The byte link to the equipment: a serial port or a TCP client, behind one small interface.
 // Bytes are carried as std::string of 8-bit bytes and never pass through a text codec.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
 class QSerialPort;
 class QTcpSocket;
+class QTimer;
 
 namespace common {
 
-// Serial error event codes as the programs report them.
+// Serial error event codes as the programs report them; 3 to 5 are the changes of the modem
+// input lines (they show no text).
 enum SerialEvent : int {
+    comEvCTS = 3,
+    comEvDSR = 4,
+    comEvCD = 5,
     comEventBreak = 1001,
     comEventCTSTO = 1002,
     comEventDSRTO = 1003,
@@ -44,6 +50,9 @@ public:
     virtual bool write(const std::string& bytes) = 0;
     // True once everything written has left the machine (serial: the UART has drained).
     virtual bool outputDrained() = 0;
+    // How long the line takes to send one character (serial: bits per character / baud); 0
+    // where the line sets no pace (TCP, whose output leaves as the far end takes it).
+    virtual std::chrono::microseconds characterTime() const { return std::chrono::microseconds{0}; }
     // A one-line description for the status bar.
     virtual std::string describe() const = 0;
 
@@ -73,6 +82,13 @@ struct LineSettings {
 };
 // False when the string does not describe a usable line.
 bool parseSettings(const std::string& text, LineSettings& out);
+// Bits on the line per character: start bit, data bits, parity bit, stop bits.
+double bitsPerCharacter(const LineSettings& s);
+
+// The driver's counts of line errors since the port opened.
+struct LineCounters {
+    long frame = 0, parity = 0, overrun = 0, brk = 0, bufOverrun = 0;
+};
 
 class SerialLink : public Link {
 public:
@@ -83,6 +99,7 @@ public:
     bool isOpen() const override;
     bool write(const std::string& bytes) override;
     bool outputDrained() override;
+    std::chrono::microseconds characterTime() const override;
     std::string describe() const override;
     const std::string& devicePath() const { return path_; }
     void setDtr(bool on) override;
@@ -92,12 +109,32 @@ public:
     bool setSettings(const std::string& settings, std::string& error);
     void setHandshaking(int code) { handshaking_ = code; }
 
+    // Line errors and modem lines. Qt reports no framing, parity, break or overrun errors, so
+    // the driver's error counters are read after each receive and on a slow timer, and an
+    // error event is raised for each count that rose (comEventFrame, comEventRxParity,
+    // comEventOverrun, comEventBreak, comEventRxOver); the modem input lines are read on the
+    // same timer and a change raises comEvCTS, comEvDSR or comEvCD. A driver that keeps no
+    // counters gives no events.
+    void checkLineStatus();
+    static constexpr std::chrono::milliseconds kLineStatusEvery{250};
+    // Where the counters and modem lines come from: the driver by default (TIOCGICOUNT,
+    // TIOCMGET); tests script them. The counter reader returns false when there are none.
+    std::function<bool(LineCounters&)> readCounters;
+    std::function<ModemLines()> readModemLines;
+
 private:
     bool apply(std::string& error);
+    void startLineStatus();
     std::string path_;
     std::string settings_;
     int handshaking_;
     std::unique_ptr<QSerialPort> port_;
+    std::chrono::microseconds charTime_{0};
+    std::unique_ptr<QTimer> lineStatusTimer_;
+    bool haveCounters_ = false;
+    LineCounters counters_;
+    ModemLines lines_;
+    bool checking_ = false;
 };
 
 class TcpLink : public Link {

@@ -189,8 +189,14 @@ void frmFindTAV::List1_DblClick()
 
 void frmFindTAV::cndUseIP_Click()
 {
-    if (setup_.configurePort)
+    if (setup_.configurePort && configureEnabled_)
         setup_.configurePort();
+}
+
+void frmFindTAV::setConfigureEnabled(bool on)
+{
+    configureEnabled_ = on;
+    cndUseIP_->setEnabled(on && bool(setup_.configurePort));
 }
 
 void frmFindTAV::cmdExit_Click(int index)

@@ -64,6 +64,8 @@ public:
     void cmdFindSpec_Click();
     void List1_DblClick();
     void cndUseIP_Click();
+    // "Configure Port" may be used (false while the program runs a sequence on its link).
+    void setConfigureEnabled(bool on);
     // 0 = OK (the terminal saves the boxes first), 1 = Cancel; either unloads the window.
     void cmdExit_Click(int index);
 
@@ -87,4 +89,5 @@ private:
     QPushButton* cmdFind_ = nullptr;
     QPushButton* cmdFindSpec_ = nullptr;
     QPushButton* cndUseIP_ = nullptr;
+    bool configureEnabled_ = true;
 };

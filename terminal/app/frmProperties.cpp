@@ -190,6 +190,11 @@ void frmProperties::cmdOK_Click()
     auto& store = term_.store();
     using B = term::TerminalUi::Buttons;
     using I = term::TerminalUi::Icon;
+    // The link belongs to a running sequence: nothing is applied under it.
+    if (t.sequenceRunning()) {
+        reject();
+        return;
+    }
     // The link is closed as the kind it is, not as the kind chosen in the dialog.
     t.serial = wasSerial_;
     const bool wasOpen = t.linkOpen();

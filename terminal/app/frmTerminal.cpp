@@ -99,7 +99,11 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
     buildMenus();
 }
 
-frmTerminal::~frmTerminal() = default;
+frmTerminal::~frmTerminal()
+{
+    // The modem tune stream holds the sequence guard; it lets go while the window is whole.
+    paths_->ModemTuneCancel();
+}
 
 int frmTerminal::twips(int t) const
 {
@@ -210,7 +214,7 @@ void frmTerminal::buildWindow()
         refresh();
     });
     connect(hs_[1], &QCheckBox::clicked, this, [this](bool on) {
-        term_->setRts(on);
+        term_->chkRTS_Click(on);
         refresh();
     });
     // The input lines cannot be set from here: a click puts the box back as the port says.
@@ -303,7 +307,8 @@ void frmTerminal::buildToolbar()
     });
     connect(act("OpenLogFile"), &QAction::triggered, this, &frmTerminal::mnuStartLog_Click);
     connect(act("CloseLogFile"), &QAction::triggered, this, [this] { log_->Stop(); });
-    for (const char* key : {"SendGPS", "SendHDG", "OpenLogFile"})
+    // Whatever would use, close, reopen or reconfigure the link waits while a long sequence runs.
+    for (const char* key : {"SendGPS", "SendHDG", "OpenLogFile", "Properties"})
         sequenceActions_.push_back(act(key));
 }
 
@@ -370,6 +375,7 @@ void frmTerminal::buildMenus()
         term_->mnuOpen_Click();
         refresh();
     });
+    sequenceActions_.push_back(mnuOpen_);
     auto* pace = comm->addMenu("&Pacing   (Send Text Only)");
     pace->setObjectName("mnuPacing");
     for (size_t i = 0; i < term::kPacingChoices.size(); ++i) {
@@ -382,14 +388,16 @@ void frmTerminal::buildMenus()
             refresh();
         });
         mnuPace_[i] = a;
+        sequenceActions_.push_back(a);
     }
     mnuHex_ = comm->addAction("&Hex Data Display");
     mnuHex_->setObjectName("mnuHex");
     mnuHex_->setCheckable(true);
     connect(mnuHex_, &QAction::triggered, this, [this] {
-        term_->hexDisplay = !term_->hexDisplay;
+        term_->mnuHex_Click();
         refresh();
     });
+    sequenceActions_.push_back(mnuHex_);
     // The module list, grouped.
     int group = -1;
     for (const auto& row : term::modulePathTable()) {
@@ -424,6 +432,8 @@ void frmTerminal::buildMenus()
         });
         if (row.id == term::ModuleCommand::ACUParamDump)
             acuDumpActions_.push_back(a);
+        else
+            sequenceActions_.push_back(a);
     }
     auto* pcuReset = toolsMenu("PCU Tools")->addAction(QString::fromLatin1(term::kPcuResetCaption));
     pcuReset->setObjectName(term::kPcuResetMenu);
@@ -523,6 +533,7 @@ void frmTerminal::mnuFindTav_Click()
         findTav_ = nullptr;
         mnuFindTav_->setChecked(false);
     });
+    findTav_->setConfigureEnabled(!term_->sequenceRunning());
     findTav_->show();
 }
 
@@ -619,21 +630,26 @@ void frmTerminal::applyMenuState()
         mnuAcuResetManual_->setEnabled(m.acuResetEnabled && !busy);
     mnuRemUpload_->setEnabled(m.remoteUploadEnabled);
     for (QAction* a : acuDumpActions_)
-        a->setEnabled(m.acuParamDumpEnabled);
+        a->setEnabled(m.acuParamDumpEnabled && !busy);
     lblOnOff_->setVisible(m.onOffLabelVisible);
     for (auto* b : {cmdStart_, cmdErase_, cmdUpload_}) {
         b->setVisible(m.manualButtonsVisible);
-        b->setEnabled(m.manualButtonsEnabled);
+        b->setEnabled(m.manualButtonsEnabled && !busy);
     }
-    cmdAUpload_->setEnabled(m.cmdAUploadEnabled);
+    cmdAUpload_->setEnabled(m.cmdAUploadEnabled && !busy);
     for (const char* key : {"SendGPS", "SendHDG", "Status", "ModVer"})
         if (auto* a = tbrToolBar_->findChild<QAction*>(key))
-            a->setEnabled(m.linkToolsEnabled && !(busy && std::string(key).rfind("Send", 0) == 0));
+            a->setEnabled(m.linkToolsEnabled && !busy);
     for (const char* key : {"CheckSum", "ChkOff"})
         if (auto* a = tbrToolBar_->findChild<QAction*>(key))
-            a->setEnabled(m.vantorCommsEnabled);
+            a->setEnabled(m.vantorCommsEnabled && !busy);
+    // DTR powers some modules and resets others: the line boxes wait too.
+    hs_[0]->setEnabled(!busy);
+    hs_[1]->setEnabled(!busy);
+    if (findTav_)
+        findTav_->setConfigureEnabled(!busy);
     mnuExpert_->setChecked(m.expertMode);
-    mnuModemTune_->setEnabled(m.expertMode && !m.modemTuneRunning);
+    mnuModemTune_->setEnabled(m.expertMode && !m.modemTuneRunning && !busy);
     mnuLoop_->setChecked(sender_->loop());
     mnuStartLog_->setEnabled(log_->canStart() && !busy);
     mnuStopLog_->setEnabled(log_->canStop());
@@ -858,6 +874,10 @@ void frmTerminal::resizeEvent(QResizeEvent* e)
 
 void frmTerminal::mnuProp_Click()
 {
+    // Its OK closes and reopens the link: not under a running sequence (the toolbar, the menu
+    // and Find TAVs' "Configure Port" are disabled then; this is the last word).
+    if (term_->sequenceRunning())
+        return;
     // The properties dialog of the terminal comes with its own window class.
     if (onProperties)
         onProperties();
@@ -905,6 +925,7 @@ void frmTerminal::closeEvent(QCloseEvent* e)
     // A running sequence is asked to stop; the window closes once it has returned.
     if (term_->sequenceRunning()) {
         sender_->cancel();
+        paths_->ModemTuneCancel();
         term_->abortFlag = term::kAbortCancelled;
         e->ignore();
         QTimer::singleShot(100, this, &QWidget::close);

@@ -54,6 +54,10 @@ CommsLog::Result CommsLog::Start(const std::string& path)
 {
     if (isOpen())
         return Result::AlreadyOpen;
+    // With a log open, received text no longer reaches the reply buffer a running sequence
+    // reads its answers from.
+    if (t_.sequenceRunning())
+        return Result::Busy;
 
     std::error_code ec;
     const auto st = fs::status(path, ec);

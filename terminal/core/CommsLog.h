@@ -26,6 +26,7 @@ public:
         Cancelled,   // Cancel at the replace question: nothing changed
         Failed,      // the file could not be replaced or opened: the error was shown
         AlreadyOpen, // a log is open already (the start entries are disabled then)
+        Busy,        // a long sequence runs: nothing changed
     };
 
     // Installs the log hooks on t. The terminal must outlive this object.
@@ -50,7 +51,7 @@ public:
     // The window caption: the terminal caption, + " - Logging " + file name while logging.
     std::string caption() const;
     // "&Start Log File..." and "OpenLogFile" enabled; "S&top Log File" and "CloseLogFile".
-    bool canStart() const { return !isOpen(); }
+    bool canStart() const { return !isOpen() && !t_.sequenceRunning(); }
     bool canStop() const { return isOpen(); }
     // Caption or menu states changed.
     std::function<void()> onChanged;

@@ -62,6 +62,8 @@ const ModuleCommandRow& moduleCommandRow(ModuleCommand c)
 
 void ModuleCommands::Run(ModuleCommand c)
 {
+    if (!t_.BeginCommand())
+        return; // a long sequence owns the link
     const ModuleCommandRow& row = moduleCommandRow(c);
     if (row.clearsScreen)
         t_.ClearScreen();
@@ -82,10 +84,10 @@ void ModuleCommands::PCUReset()
         return;
     }
     t_.TxSettle(0); // the reset must have left before the port closes
-    t_.mnuOpen_Click(); // close
+    t_.ToggleLink(); // close
     t_.Pause(kPcuRestartWait);
     if (!t_.linkOpen())
-        t_.mnuOpen_Click(); // open again
+        t_.ToggleLink(); // open again
 }
 
 } // namespace term

@@ -61,7 +61,7 @@ public:
     explicit ModuleCommands(Terminal& t) : t_(t) {}
 
     // Sends the entry's bytes; a second line goes only while the link is still open, so a
-    // closed link warns once.
+    // closed link warns once. Nothing is sent while a long sequence runs.
     void Run(ModuleCommand c);
 
     // Sends the reset, closes the link, waits kPcuRestartWait and opens the link again. With

@@ -219,6 +219,11 @@ void ModulePaths::OnLinkChanged()
 
 void ModulePaths::Select(ModulePath p, bool windowVisible)
 {
+    // Picking a path changes the line speed and reopens the link: not under a running sequence.
+    if (windowVisible && t_.sequenceRunning()) {
+        t_.ui().refresh(); // the check mark stays where it was
+        return;
+    }
     const ModulePathRow& row = modulePathRow(p);
 
     ResetModuleSelection();
@@ -276,6 +281,8 @@ void ModulePaths::Restore()
 
 void ModulePaths::QueryModuleStatus()
 {
+    if (!t_.BeginCommand())
+        return;
     switch (menus_.checked) {
     case ModulePath::QM7000:
     case ModulePath::Data:
@@ -314,6 +321,8 @@ void ModulePaths::QueryModuleStatus()
 
 void ModulePaths::QueryModuleVersion()
 {
+    if (!t_.BeginCommand())
+        return;
     switch (menus_.checked) {
     case ModulePath::TAVp:
     case ModulePath::TAV8p:
@@ -365,6 +374,13 @@ bool ModulePaths::ModemTune_Click()
 {
     if (!menus_.expertMode || menus_.modemTuneRunning)
         return false;
+    // The stream is a long sequence of its own: it cannot start under another, and nothing
+    // else that would use the link starts while it runs; its Cancel always reaches it.
+    tuneSequence_ = std::make_unique<Terminal::Sequence>(t_);
+    if (!tuneSequence_->started()) {
+        tuneSequence_.reset();
+        return false;
+    }
     if (!timer3_) {
         timer3_ = t_.clock().createTimer();
         timer3_->setInterval(kModemTuneTick);
@@ -387,6 +403,7 @@ void ModulePaths::stopModemTune(bool byCancel)
     if (timer3_)
         timer3_->setEnabled(false);
     menus_.modemTuneRunning = false;
+    tuneSequence_.reset();
     if (onModemTuneStopped)
         onModemTuneStopped(byCancel);
     t_.ui().refresh();

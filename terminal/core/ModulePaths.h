@@ -6,6 +6,7 @@
 //
 // The window renders menus() and the Terminal's fields (nOffset, moduleLabel, hexDisplay) and
 // forwards clicks here; it decides nothing itself.
+#include "Terminal.h"
 #include "common/Clock.h"
 
 #include <array>
@@ -21,8 +22,6 @@ class SettingsStore;
 }
 
 namespace term {
-
-class Terminal;
 
 // One value per entry of the module list, in menu order.
 enum class ModulePath : int {
@@ -112,6 +111,7 @@ public:
     ModulePaths& operator=(const ModulePaths&) = delete;
 
     // ---- selecting a path (the module list entries)
+    // Refused (nothing changes) while a long sequence runs.
     // windowVisible false during start-up: nothing is stored and the link is left alone.
     // Otherwise the speed becomes the path's baud with the present parity, data and stop bits,
     // "Direct" and "Settings" are stored, and an open link is closed and opened again.
@@ -137,7 +137,8 @@ public:
 
     // ---- "Expert Mode" and "Modem Tune"
     void ExpertMode_Click();
-    // Starts the stream; false when "Modem Tune" is not enabled or the stream already runs.
+    // Starts the stream; false when "Modem Tune" is not enabled, the stream already runs or
+    // another long sequence runs. The stream holds the sequence guard until it stops.
     bool ModemTune_Click();
     // The cancel window's Cancel: stops the stream.
     void ModemTuneCancel();
@@ -162,6 +163,7 @@ private:
     common::SettingsStore* store_;
     ModuleMenuState menus_;
     std::unique_ptr<common::Timer> timer3_;
+    std::unique_ptr<Terminal::Sequence> tuneSequence_; // held while the modem tune streams
     bool inTick_ = false;
     // Lets the link-change handler installed in the Terminal outlive this object harmlessly.
     std::shared_ptr<ModulePaths*> self_;

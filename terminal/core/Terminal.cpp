@@ -134,6 +134,21 @@ bool Terminal::reconnect()
 
 void Terminal::mnuOpen_Click()
 {
+    if (sequence_)
+        return; // the running sequence owns the link
+    ToggleLink();
+}
+
+bool Terminal::BeginCommand()
+{
+    if (sequence_)
+        return false;
+    abortFlag = 0;
+    return true;
+}
+
+void Terminal::ToggleLink()
+{
     if (reconnecting_)
         return; // a connect wait is running; its own outcome decides
     if (serial) {
@@ -218,7 +233,7 @@ void Terminal::CommOut(const std::string& text)
     if (!link_)
         return;
     if (linkSerial_ || link_->isOpen()) {
-        link_->write(text);
+        send(text);
         return;
     }
     // The TCP connection has gone: connect again and send, or give the link up.
@@ -228,13 +243,22 @@ void Terminal::CommOut(const std::string& text)
     reconnecting_ = false;
     const std::string out = std::exchange(pendingOut_, std::string());
     if (ok) {
-        link_->write(out);
+        send(out);
         return;
     }
     markClosed();
     // Nothing could be sent, so a running sequence stops as it does for a closed port.
     abortFlag = 2;
     ui_.message(kConnectionLost, "", Buttons::Ok, Icon::Exclamation);
+}
+
+void Terminal::send(const std::string& bytes)
+{
+    link_->write(bytes);
+    // A serial line sends one character after another: these follow whatever it is still
+    // sending. TxSettle sleeps until then.
+    const std::chrono::microseconds now = clock_.now();
+    lineFreeAt_ = std::max(lineFreeAt_, now) + link_->characterTime() * long(bytes.size());
 }
 
 void Terminal::setDtr(bool on)
@@ -251,8 +275,29 @@ void Terminal::setRts(bool on)
         driveRts(on);
 }
 
+void Terminal::chkRTS_Click(bool on)
+{
+    if (sequence_) {
+        ui_.refresh(); // the box shows the line as it is
+        return;
+    }
+    setRts(on);
+    ui_.refresh();
+}
+
+void Terminal::mnuHex_Click()
+{
+    if (!sequence_)
+        hexDisplay = !hexDisplay;
+    ui_.refresh();
+}
+
 void Terminal::chkDTR_Click(bool on)
 {
+    if (sequence_) {
+        ui_.refresh();
+        return;
+    }
     setDtr(on);
     if (qm7000)
         LogLine(on ? "Phone Power is OFF" : "Phone Power is ON");
@@ -363,9 +408,12 @@ void Terminal::OnCommError(int code, const std::string& detail)
 {
     std::string text = common::serialEventText(code);
     // Events that show nothing leave the status panel alone: an earlier error is shown once,
-    // on its own event, and not again on every later one.
-    if (text.empty())
+    // on its own event, and not again on every later one. A modem line change is shown by its
+    // box.
+    if (text.empty()) {
+        ui_.refresh();
         return;
+    }
     if (code == common::comEventDeviceLost && !detail.empty())
         text += ": " + detail;
     lastErrorShown_ = text;
@@ -405,8 +453,18 @@ void Terminal::TxSettle(int n)
 {
     if (abortFlag != 0)
         return;
-    if (open_ && link_)
-        clock_.waitUntil([this] { return abortFlag != 0 || !link_ || link_->outputDrained(); }, kDrainBound);
+    if (open_ && link_) {
+        const Ms start = clock_.now();
+        // The line's own arithmetic says when the bytes will have left: sleep until then.
+        const Ms lineTime = std::chrono::round<Ms>(lineFreeAt_ - std::chrono::microseconds(start));
+        if (lineTime > Ms{0})
+            clock_.waitUntil([this] { return abortFlag != 0; }, std::min(lineTime, kDrainBound));
+        // Then until the driver agrees. Bytes Qt still holds go out while events run; the
+        // driver's queue is asked again at short intervals, near the end only.
+        auto drained = [this] { return abortFlag != 0 || !link_ || link_->outputDrained(); };
+        while (!drained() && clock_.now() - start < kDrainBound)
+            clock_.waitUntil(drained, std::min(kDrainRecheck, kDrainBound - (clock_.now() - start)));
+    }
     Pause(Ms{std::max(0, n)});
 }
 

@@ -42,6 +42,9 @@ inline constexpr Ms kConnectTick{1000};
 // How long TxSettle waits at most for the written bytes to leave (a stalled line, a handshake
 // that never releases) before it goes on with its own delay.
 inline constexpr Ms kDrainBound{10000};
+// Once the line's arithmetic says the bytes have gone, how often the driver is asked again
+// until it agrees.
+inline constexpr Ms kDrainRecheck{1};
 
 class Terminal {
 public:
@@ -67,13 +70,24 @@ public:
     bool dataPath = true; // the data terminal path shows received text unchanged
     int nOffset = 800;    // panel height in twips; above 800 display codes are decoded
     bool hexDisplay = false;
+    // "&Hex Data Display": toggles the hex display; refused while a long sequence runs, whose
+    // answer lengths count the characters shown.
+    void mnuHex_Click();
     // The QM-7000 path: opening the port switches DTR off (the phone's power), and the DTR box
     // reports the phone power on the screen.
     bool qm7000 = false;
 
     // ---- link
-    // Toggles the link. Ignored while a TCP connect wait of its own or of CommOut is running.
+    // "Port &Open" and the connect indicators: toggles the link. Refused while a long sequence
+    // runs (the sequence owns the link) and while a TCP connect wait is running.
     void mnuOpen_Click();
+    // The open/close command itself, as long sequences run it (a restart that closes the link
+    // and opens it again). Ignored while a TCP connect wait of its own or of CommOut is running.
+    void ToggleLink();
+    // A command of its own begins (a menu entry or button, not a step of a long sequence): false
+    // while a long sequence runs, which it must not disturb. Otherwise an abort flag left over
+    // from an earlier send on a closed link is cleared, so the command's waits really wait.
+    bool BeginCommand();
     bool linkOpen() const { return open_; }
     common::Link* link() { return link_.get(); }
     // Sends text unchanged; with the link closed warns and sets the abort flag to 2. A TCP link
@@ -86,7 +100,10 @@ public:
     bool dtr() const { return dtr_; }
     bool rts() const { return rts_; }
     // The DTR box clicked: sets DTR; on the QM-7000 path also tells the phone power on screen.
+    // The RTS box sets RTS. Both are refused while a long sequence runs (DTR powers some
+    // modules).
     void chkDTR_Click(bool on);
+    void chkRTS_Click(bool on);
     // Drive the port's DTR / RTS outputs (the link has no such control of its own; the window
     // or a serial helper fills these in). Called by setDtr / setRts.
     std::function<void(bool)> driveDtr, driveRts;
@@ -126,7 +143,9 @@ public:
 
     // ---- waits (all yield to the event loop and return early when the abort flag is set)
     void Pause(Ms duration);
-    // Waits until the link's output has really left, then about n ms.
+    // Waits until the link's output has really left, then n ms: first as long as the line
+    // needs to send what it holds (bytes x bits per character / baud), then until the driver
+    // agrees (re-asked every kDrainRecheck, at most kDrainBound in all).
     void TxSettle(int n);
     // Up to 2 s for any text in the reply buffer; true when some came.
     bool WaitForReply();
@@ -173,6 +192,7 @@ public:
     std::function<void()> onLinkChanged;
 
 private:
+    void send(const std::string& bytes);
     void markClosed();
     void connectTick();
     void ensureLink();
@@ -189,6 +209,8 @@ private:
     bool linkSerial_ = true; // the kind of link_ when it was made
     bool dtr_ = false, rts_ = false;
     bool sequence_ = false;
+    // When the line will have sent everything written so far (on the clock, microseconds).
+    std::chrono::microseconds lineFreeAt_{0};
     std::string lastErrorShown_;
     // Sending waits for a TCP reconnect while events flow: text sent meanwhile (a key) waits
     // here and follows in order.

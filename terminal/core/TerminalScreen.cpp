@@ -83,12 +83,16 @@ std::string DisplayCodeDecoder::feed(const std::string& text, PanelFields& field
         case 1:
         case 2: {
             const size_t cr = text.find('\r', pos);
+            const size_t end = cr == std::string::npos ? n : cr;
+            field_.append(text, pos, end - pos);
+            // A display line is a few dozen characters; one that runs on without a CR is
+            // garbage (a wrong speed), and only its tail is kept.
+            if (field_.size() > kMaxDisplayField)
+                field_.erase(0, field_.size() - kMaxDisplayField);
             if (cr == std::string::npos) {
-                field_.append(text, pos, n - pos);
                 pos = n;
                 break;
             }
-            field_.append(text, pos, cr - pos);
             (state_ == 1 ? fields.line1 : fields.line2) = field_;
             field_.clear();
             state_ = 0;

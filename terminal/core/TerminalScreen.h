@@ -46,9 +46,13 @@ struct PanelFields {
 // calls, so a field may span chunks.
 class DisplayCodeDecoder {
 public:
+    // The longest display line field kept while its CR has not come (its tail is kept).
+    static constexpr size_t kMaxDisplayField = 4096;
+
     // Returns the text outside the codes (for the screen); fills fields.
     std::string feed(const std::string& text, PanelFields& fields);
     int state() const { return state_; }
+    size_t pendingField() const { return field_.size(); }
     void reset();
 
 private:

@@ -81,6 +81,12 @@ TextSender::TextSender(Terminal& t) : t_(t) {}
 
 void TextSender::choosePacing(int ms)
 {
+    // A running send keeps the pacing it was started with (and a parameter upload restores
+    // the one chosen before it).
+    if (t_.sequenceRunning()) {
+        t_.ui().refresh();
+        return;
+    }
     checked_ = ms;
     t_.pacingMs = ms;
     t_.ui().refresh();

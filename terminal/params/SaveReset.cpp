@@ -69,11 +69,11 @@ SaveReset::Result SaveReset::CommIfReset()
     t_.Pause(kCommIfResetWait);
     if (aborted())
         return Result::Stopped; // the link was not touched yet
-    t_.mnuOpen_Click(); // close
+    t_.ToggleLink(); // close
     t_.LogLine("");
     t_.Pause(kCommIfRestartWait);
     if (!t_.linkOpen())
-        t_.mnuOpen_Click(); // open again, also after an abort during the wait
+        t_.ToggleLink(); // open again, also after an abort during the wait
     return aborted() ? Result::Stopped : Result::Done;
 }
 

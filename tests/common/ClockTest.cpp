@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -253,6 +254,32 @@ TEST(QtClock, WaitUntilGivesUpAtTheTimeout)
     const Ms waited = clock.now() - start;
     EXPECT_GE(waited, 60ms);
     EXPECT_LT(waited, 3000ms);
+}
+
+// A wait sleeps until its deadline or an event: with nothing happening, its condition is
+// looked at when the wait begins and when it ends, not on a polling beat.
+TEST(QtClock, AnIdleWaitDoesNotPollItsCondition)
+{
+    QtClock clock;
+    int looks = 0;
+    EXPECT_FALSE(clock.waitUntil([&] { return ++looks < 0; }, 80ms));
+    EXPECT_LE(looks, 4);
+}
+
+// Events that were already waiting run inside a wait of 0, and the condition they satisfy is
+// seen; a posted event ends a long wait as soon as it has run.
+TEST(QtClock, PendingEventsRunInAZeroWaitAndEndALongOne)
+{
+    QtClock clock;
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    EXPECT_TRUE(clock.waitUntil([&] { return ran; }, 0ms));
+
+    bool posted = false;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { posted = true; }, Qt::QueuedConnection);
+    const Ms start = clock.now();
+    EXPECT_TRUE(clock.waitUntil([&] { return posted; }, 10000ms));
+    EXPECT_LT(clock.now() - start, 5000ms);
 }
 
 TEST(QtClock, TimersTickAndStop)

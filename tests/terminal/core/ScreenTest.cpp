@@ -174,6 +174,22 @@ TEST(DisplayCodes, ResetForgetsAHalfReadField)
     EXPECT_EQ(d.feed("\nX", f), "\nX");
 }
 
+// A line field whose CR never comes keeps only its tail, and the CR still ends it then.
+TEST(DisplayCodes, ALineFieldWithoutItsCrStaysBounded)
+{
+    DisplayCodeDecoder d;
+    PanelFields f;
+    d.feed("\x02", f);
+    const std::string chunk(1000, 'x');
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(d.feed(chunk, f), "");
+    EXPECT_EQ(d.pendingField(), DisplayCodeDecoder::kMaxDisplayField);
+    d.feed("END\r\n", f);
+    EXPECT_EQ(f.line2.size(), DisplayCodeDecoder::kMaxDisplayField);
+    EXPECT_EQ(f.line2.substr(f.line2.size() - 4), "xEND");
+    EXPECT_EQ(d.state(), 0);
+}
+
 // ---------------------------------------------------------------- received text by path
 
 TEST(ShowReceived, EachPathShowsTheTextItsOwnWay)

@@ -78,14 +78,18 @@ TEST(TerminalOverLink, TxSettleWaitsUntilTheWrittenBytesHaveLeft)
 {
     LinkBench b(LinkBench::Kind::Pty);
     ASSERT_TRUE(b.ready());
+    // A fast line, so the time the line needs for the block stays below the drain bound.
+    b.t.settings = "921600,N,8,1";
     open(b);
     ASSERT_TRUE(b.t.linkOpen());
     // More than the pseudo-terminal holds, and the equipment reads nothing for a second: the
-    // bytes cannot leave before then.
+    // bytes cannot leave before then, nor before the line has had the time to send them
+    // (10 bits a character).
     std::string block;
-    for (int i = 0; i < 512 * 1024; ++i)
+    for (int i = 0; i < 256 * 1024; ++i)
         block.push_back(char('0' + i % 64));
     b.readFrom = Ms{1000};
+    const Ms lineTime{long(block.size()) * 10 * 1000 / 921600};
     b.t.CommOut(block);
     b.t.TxSettle(10);
     const Ms ended = b.clock.now();
@@ -93,6 +97,7 @@ TEST(TerminalOverLink, TxSettleWaitsUntilTheWrittenBytesHaveLeft)
     // merely backed up (the device not reading yet is not a lost device).
     ASSERT_TRUE(b.t.linkOpen()) << b.t.statusText;
     EXPECT_GE(ended, Ms{1010});
+    EXPECT_GE(ended, lineTime + Ms{9}) << "the line's own time, less the rounding of the arithmetic";
     EXPECT_LT(ended, term::kDrainBound);
     EXPECT_TRUE(b.t.link()->outputDrained());
     ASSERT_TRUE(b.settleUntil([&] { return b.atDevice.size() >= block.size(); }));

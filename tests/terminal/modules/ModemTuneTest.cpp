@@ -124,6 +124,8 @@ TEST_F(ModemTuneTest, StreamWithTheLinkClosedStopsWithOneWarning)
     EXPECT_EQ(stops.size(), 1u);
 }
 
+// The stream owns the link while it runs (Port Open is refused), but the device can still go
+// away under it: the adapter is pulled.
 TEST_F(ModemTuneTest, StreamStopsWhenTheLinkClosesUnderIt)
 {
     openLink();
@@ -133,7 +135,11 @@ TEST_F(ModemTuneTest, StreamStopsWhenTheLinkClosesUnderIt)
     ASSERT_TRUE(paths->ModemTune_Click());
     clock.advance(Ms{200});
     EXPECT_EQ(journal.writes.size(), 2u);
-    closeLink();
+    t->mnuOpen_Click();
+    EXPECT_TRUE(t->linkOpen()) << "Port Open waits for the stream's Cancel";
+    link->drop();
+    link->onLost();
+    ASSERT_FALSE(t->linkOpen());
     clock.advance(Ms{1000});
     EXPECT_EQ(journal.writes.size(), 2u);
     EXPECT_EQ(ui.closedWarnings(), 1);
