@@ -57,6 +57,8 @@ public:
     // cannot be toggled: the new value would be built on a guess and clear the other bits.
     bool sysKnown() const { return sysKnown_; }
     bool polKnown() const { return polKnown_; }
+    // Another antenna was chosen: both values must be read again before a bit can be toggled.
+    void ForgetTypes() { sysKnown_ = polKnown_ = false; }
     const std::array<bool, 8>& polChecked() const { return pol_; }
     // A System Type (Polang Type) entry 0..7: toggles its bit in the slot and queues the new value.
     void mnuSysT_Click(int i);

@@ -11,6 +11,7 @@ PanelCore::PanelCore(PanelShared& shared, MainState& main, common::Clock& clock,
     decoder.statusDecoded = [this] { indicators.Update(); };
     decoder.SetCheckSys = [this](int v) { indicators.SetCheckSys(v); };
     decoder.SetCheckPol = [this](int v) { indicators.SetCheckPol(v); };
+    link.antennaChanged = [this] { indicators.ForgetTypes(); };
 }
 
 } // namespace panel

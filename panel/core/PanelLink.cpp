@@ -257,6 +257,9 @@ void PanelLink::optAntenna_Click(int i)
     s_.endpoint.reset();
     s_.profiles.select = short(i + 1);
     m_.displayState = 0;
+    // What the old antenna's controller reported says nothing of the new one.
+    if (antennaChanged)
+        antennaChanged();
     mnuOpen_Click();
     if (store_)
         store_->save(common::kSection, "Select", std::to_string(i + 1));

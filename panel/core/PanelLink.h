@@ -82,6 +82,8 @@ public:
     void BeginDump(const std::string& sequence);
     void EndDump();
 
+    // Another antenna was chosen (before its link opens).
+    std::function<void()> antennaChanged;
     // Hooks filled by the parts that come later.
     std::function<void(const std::string& line, const std::string& command)> decode;
     // Spectrum sweep: the next element to send while the sweep frequency is non-zero.

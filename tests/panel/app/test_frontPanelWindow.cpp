@@ -4,6 +4,7 @@
 
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 #include <map>
@@ -181,6 +182,7 @@ TEST_F(FrontPanelWindow, ModeShortcutMenuJumpsToTheChosenScreen)
 
 TEST_F(FrontPanelWindow, SystemTypeEntriesToggleTheirBitAndQueueTheValue)
 {
+    common::SettingsStore::atPath("multTAVRemote", storePath).save("Properties", "Enabled2", "True");
     start();
     run(8000); // the ANTENNA poll reads System Type (65: bits 1 and 64)
     auto* sat = win->findChild<QAction*>("mnuSysT0");
@@ -190,6 +192,16 @@ TEST_F(FrontPanelWindow, SystemTypeEntriesToggleTheirBitAndQueueTheValue)
     EXPECT_FALSE(win->findChild<QAction*>("mnuSysT1")->isChecked());
     win->findChild<QAction*>("mnuSysT1")->trigger();
     EXPECT_EQ(win->shared().typed, "mN067\r\n");
+
+    // Another antenna: its controller's System Type is not known until its own poll reads it.
+    auto* menu = find<QMenu>("mnuSysT");
+    EXPECT_TRUE(menu->isEnabled());
+    find<QRadioButton>("optAntenna_1")->click(); // OK to the question
+    ASSERT_EQ(win->shared().profiles.select, 2);
+    EXPECT_FALSE(menu->isEnabled());
+    answered = 0;
+    run(8000);
+    EXPECT_TRUE(menu->isEnabled());
 }
 
 TEST_F(FrontPanelWindow, IndicatorLabelsWaitForTheStartUpTickThenAct)
