@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <grp.h>
 #include <iostream>
 #include <poll.h>
@@ -326,6 +327,98 @@ TEST(SerialLink, ClosedDeviceRaisesDeviceLostAndTheLinkCloses)
     EXPECT_EQ(ev.errors.size(), size_t(1));
     link->close();
     link.reset();
+}
+
+// The driver's error counters (scripted here: a pseudo-terminal keeps none) become the serial
+// error events when they rise, checked after each receive and on the slow timer; the modem
+// input lines raise their change events. What was counted before the open is not reported.
+TEST(SerialLink, RisingLineErrorCountersAndModemLineChangesRaiseTheirEvents)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialLink link(pty.path(), "9600,N,8,1");
+    common::LineCounters counters;
+    counters.frame = 7; // from before the open
+    common::Link::ModemLines lines;
+    lines.known = true;
+    link.readCounters = [&](common::LineCounters& out) {
+        out = counters;
+        return true;
+    };
+    link.readModemLines = [&] { return lines; };
+    Events ev;
+    ev.attach(link);
+    std::string error;
+    ASSERT_TRUE(link.open(error)) << error;
+
+    link.checkLineStatus();
+    EXPECT_TRUE(ev.errors.empty()) << "nothing new since the open";
+
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::vector<int> events;
+    } steps[] = {
+        {"framing", [&] { ++counters.frame; }, {common::comEventFrame}},
+        {"parity", [&] { counters.parity += 3; }, {common::comEventRxParity}},
+        {"overrun", [&] { ++counters.overrun; }, {common::comEventOverrun}},
+        {"break", [&] { ++counters.brk; }, {common::comEventBreak}},
+        {"buffer overrun", [&] { ++counters.bufOverrun; }, {common::comEventRxOver}},
+        {"framing and break at once", [&] { ++counters.frame, ++counters.brk; },
+         {common::comEventBreak, common::comEventFrame}},
+        {"nothing rose", [] {}, {}},
+        {"CTS", [&] { lines.cts = true; }, {common::comEvCTS}},
+        {"DSR and DCD", [&] { lines.dsr = lines.dcd = true; }, {common::comEvDSR, common::comEvCD}},
+        {"CTS again", [&] { lines.cts = false; }, {common::comEvCTS}},
+    };
+    for (const auto& st : steps) {
+        SCOPED_TRACE(st.what);
+        ev.errors.clear();
+        st.change();
+        link.checkLineStatus();
+        std::vector<int> codes;
+        for (const auto& [code, detail] : ev.errors)
+            codes.push_back(code);
+        EXPECT_EQ(codes, st.events);
+    }
+    for (const int code : {common::comEventFrame, common::comEventRxParity, common::comEventOverrun,
+                           common::comEventBreak, common::comEventRxOver})
+        EXPECT_NE(common::serialEventText(code), "Unknown error or event") << code;
+
+    // Received bytes bring a check with them, before the bytes are handed on.
+    ev.errors.clear();
+    ev.data.clear();
+    ++counters.frame;
+    std::vector<std::string> order;
+    link.onError = [&](int code, const std::string&) { order.push_back("error " + std::to_string(code)); };
+    link.onData = [&](const std::string& d) { order.push_back("data " + d); };
+    ASSERT_TRUE(pty.send("x"));
+    EXPECT_TRUE(pumpUntil([&] { return order.size() >= 2; }, 3000));
+    EXPECT_EQ(order, (std::vector<std::string>{"error 1004", "data x"}));
+
+    // And the slow timer checks without any traffic.
+    order.clear();
+    ++counters.overrun;
+    EXPECT_TRUE(pumpUntil([&] { return !order.empty(); }, 3000));
+    EXPECT_EQ(order, (std::vector<std::string>{"error 1006"}));
+}
+
+// A driver that keeps no counters (a pseudo-terminal) gives no events and no error.
+TEST(SerialLink, ADriverWithoutCountersGivesNoEvents)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    SerialLink link(pty.path(), "9600,N,8,1");
+    Events ev;
+    ev.attach(link);
+    std::string error;
+    ASSERT_TRUE(link.open(error)) << error;
+    ASSERT_TRUE(pty.send("abc"));
+    EXPECT_TRUE(pumpUntil([&] { return ev.data == "abc"; }, 3000));
+    pumpFor(int(SerialLink::kLineStatusEvery.count()) * 2);
+    link.checkLineStatus();
+    EXPECT_TRUE(ev.errors.empty());
+    EXPECT_TRUE(link.isOpen());
 }
 
 TEST(SerialLink, CloseAndOpenAgain)

@@ -96,6 +96,60 @@ TEST_F(TextSendTest, CancelWindowShowsWhileASendRunsAndItsCancelStopsTheSend)
     EXPECT_NE(screen().indexOf("'a comment"), -1); // comment lines are shown, never sent
 }
 
+// While a send runs, whatever could close, reopen or reconfigure the link or start another
+// sequence is disabled, in every place it can be reached; afterwards it is enabled again.
+TEST_F(TextSendTest, ControlsThatWouldDisturbTheSendAreDisabledWhileItRuns)
+{
+    storeBefore({{"Direct", "TAV8a"}});
+    start();
+    win->findTavSetup.network = {"127.0.0.1", "127.0.0.1"};
+    action("mnuFindTav")->trigger();
+    auto* configure = win->findChild<QPushButton*>("cndUseIP");
+    ASSERT_NE(configure, nullptr);
+    ASSERT_TRUE(configure->isEnabled());
+    action("mnuExpert")->trigger();
+    action("mnuLoop")->trigger();
+    files = {file("loop.txt", "mA001\r\n")};
+
+    const std::vector<const char*> guardedActions = {
+        "mnuOpen", "mnuProp", "Properties", "mnuHex", "mnuPace_0", "mnuPace_5", "mnuData", "mnuTAV8p",
+        "mnuSLCD", "mnuACUVer", "mnuDVBVer", "mnuBDEStatus", "mnuVantorOn", "mnuPCUReset", "mnuSaveReset_0",
+        "mnuModemTune", "Status", "ModVer", "SendGPS", "SendHDG", "mnuSendGPS", "mnuSendHDG", "mnuSendText",
+        "mnuParamUpload", "mnuStartLog", "OpenLogFile"};
+    const std::vector<const char*> guardedWidgets = {"chkDTR", "chkRTS", "cmdAUpload"};
+    auto enabledOnes = [&] {
+        std::vector<std::string> on;
+        for (const char* a : guardedActions)
+            if (action(a)->isEnabled())
+                on.push_back(a);
+        for (const char* w : guardedWidgets)
+            if (find<QWidget>(w)->isEnabled())
+                on.push_back(w);
+        if (configure->isEnabled())
+            on.push_back("cndUseIP");
+        return on;
+    };
+    const size_t before = enabledOnes().size();
+    EXPECT_EQ(before, guardedActions.size() + guardedWidgets.size() + 1) << "all of them usable before the send";
+
+    std::vector<std::string> enabledDuring;
+    bool looked = false;
+    clock.pump = [&] {
+        if (looked || !win->terminal().sequenceRunning())
+            return;
+        looked = true;
+        enabledDuring = enabledOnes();
+        win->textSender().cancel();
+    };
+    action("mnuSendText")->trigger();
+    clock.pump = nullptr;
+
+    ASSERT_TRUE(looked);
+    EXPECT_EQ(enabledDuring, std::vector<std::string>{});
+    EXPECT_FALSE(win->terminal().sequenceRunning());
+    EXPECT_EQ(enabledOnes().size(), before) << "every control comes back when the send has ended";
+}
+
 TEST_F(TextSendTest, ParameterUploadCleansLinesAndRestoresThePacing)
 {
     start();
