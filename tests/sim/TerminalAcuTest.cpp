@@ -174,7 +174,7 @@ TEST(TerminalAcu, PositionAndHeadingSentencesAreCheckedAndUsed)
     const std::string gps = "$GPGLL,3746.000,N,12213.000,W,0,00000,A";
     EXPECT_EQ(ask(m, gps + "\r\n"), gps + P);
     EXPECT_EQ(ask(m, "@"), "@N0378W1222" + P);
-    // The terminal's heading sentence always carries "*00": recorded as bad, still used.
+    // A heading sentence from a sender that always writes "*00": recorded as bad, still used.
     const std::string hdg = "$HDHDT,123.4,T*00";
     EXPECT_EQ(ask(m, hdg + "\r\n"), hdg + P);
     const std::string h = ask(m, "H");
