@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -57,10 +58,11 @@ SettingsStore::SettingsStore(std::string appName)
 {
 }
 
-SettingsStore::SettingsStore(std::string appName, std::string path, bool)
+SettingsStore::SettingsStore(std::string appName, std::string path, bool fromFile)
     : app_(std::move(appName)), path_(std::move(path))
 {
-    load();
+    if (fromFile)
+        load();
 }
 
 SettingsStore SettingsStore::atPath(std::string appName, std::string path)
@@ -73,11 +75,32 @@ void SettingsStore::load()
     std::ifstream in(path_, std::ios::binary);
     if (!in)
         return; // a missing store reads as all defaults
-    std::string line, section;
+    // Read through the stream (not its buffer), so a read error, such as a folder in the
+    // file's place, ends the reading instead of throwing.
+    std::string text;
+    char buf[4096];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0)
+        text.append(buf, size_t(in.gcount()));
+    parse(text);
+}
+
+SettingsStore SettingsStore::inMemory(std::string appName, const std::string& text)
+{
+    SettingsStore s(std::move(appName), std::string(), false);
+    s.parse(text);
+    return s;
+}
+
+void SettingsStore::parse(const std::string& text)
+{
+    std::string section;
     // Anything that is not "[section]" or "key=value" is ignored: a damaged file never stops
-    // the program, its readable keys still count.
-    while (std::getline(in, line)) {
-        line = trim(line);
+    // the program, its readable keys still count. A line ends at LF, CR LF or a lone CR (a file
+    // edited with old-style line ends is not one long line).
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        std::string line = trim(text.substr(pos, end - pos));
+        pos = end + 1;
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
         if (line.front() == '[' && line.back() == ']') {
@@ -119,10 +142,24 @@ bool SettingsStore::save(const std::string& section, const std::string& key, con
     return write();
 }
 
+std::string SettingsStore::text() const
+{
+    std::string out;
+    for (const auto& [name, keys] : sections_) {
+        out += '[' + name + "]\n";
+        for (const auto& [k, val] : keys)
+            out += needsQuotes(val) ? k + "=\"" + val + "\"\n" : k + '=' + val + '\n';
+        out += '\n';
+    }
+    return out;
+}
+
 bool SettingsStore::write()
 {
     namespace fs = std::filesystem;
     error_.clear();
+    if (path_.empty())
+        return true; // a store in memory only
     std::error_code ec;
     fs::create_directories(fs::path(path_).parent_path(), ec);
     const std::string tmp = path_ + ".tmp";
@@ -132,16 +169,7 @@ bool SettingsStore::write()
             error_ = "Cannot write settings file " + tmp + ": " + std::strerror(errno);
             return false;
         }
-        for (const auto& [name, keys] : sections_) {
-            out << '[' << name << "]\n";
-            for (const auto& [k, val] : keys) {
-                if (needsQuotes(val))
-                    out << k << "=\"" << val << "\"\n";
-                else
-                    out << k << '=' << val << '\n';
-            }
-            out << '\n';
-        }
+        out << text();
         out.flush();
         if (!out) {
             error_ = "Cannot write settings file " + tmp;

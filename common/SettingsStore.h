@@ -13,6 +13,8 @@ public:
     explicit SettingsStore(std::string appName);
     // Explicit file, for tests and tools.
     static SettingsStore atPath(std::string appName, std::string path);
+    // A store read from the text of an INI file and kept in memory only (saves write nothing).
+    static SettingsStore inMemory(std::string appName, const std::string& text);
 
     const std::string& appName() const { return app_; }
     const std::string& path() const { return path_; }
@@ -25,13 +27,16 @@ public:
     bool has(const std::string& section, const std::string& key) const;
     // Text of the last write failure, empty when the last write succeeded.
     const std::string& lastError() const { return error_; }
+    // The file's text as a save writes it.
+    std::string text() const;
 
     // Directory holding the stores ($XDG_CONFIG_HOME/tessaro or ~/.config/tessaro).
     static std::string configDir();
 
 private:
-    SettingsStore(std::string appName, std::string path, bool);
+    SettingsStore(std::string appName, std::string path, bool fromFile);
     void load();
+    void parse(const std::string& text);
     bool write();
 
     std::string app_;

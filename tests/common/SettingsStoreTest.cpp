@@ -190,6 +190,24 @@ TEST(SettingsStore, SaveOverStaleTemporaryFileFromACrash)
     EXPECT_FALSE(exists(path + ".tmp"));
 }
 
+// Old-style line ends (a lone CR) end a line as LF and CR LF do, so such a file keeps its keys
+// and what is read is what a save writes back (found by fuzzing: a CR inside what was read as
+// one value came back as a blank).
+TEST(SettingsStore, EveryKindOfLineEndEndsALine)
+{
+    TempDir tmp;
+    ASSERT_TRUE(tmp.ok());
+    const std::string path = tmp.file("store.ini");
+    writeFile(path, "[Properties]\rSelect=2\rCaption1=Fore\r\nCaption2=\" Aft\rmast\"\nQuery=True\r");
+    auto store = SettingsStore::atPath("multTAVRemote", path);
+    EXPECT_EQ(store.get("Properties", "Select", ""), "2");
+    EXPECT_EQ(store.get("Properties", "Caption1", ""), "Fore");
+    EXPECT_EQ(store.get("Properties", "Caption2", ""), "\" Aft");
+    EXPECT_EQ(store.get("Properties", "Query", ""), "True");
+    ASSERT_TRUE(store.save("Properties", "Caption2", store.get("Properties", "Caption2", "")));
+    EXPECT_EQ(SettingsStore::atPath("multTAVRemote", path).get("Properties", "Caption2", ""), "\" Aft");
+}
+
 TEST(SettingsStore, LineBreaksInValuesStayOnOneLine)
 {
     TempDir tmp;
