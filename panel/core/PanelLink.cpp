@@ -426,14 +426,20 @@ void PanelLink::OnReceive(const std::string& chunk)
     if (inReceive_)
         return; // a message box inside decoding let more text in: the running loop takes it
     inReceive_ = true;
-    for (int guard = 0; guard < 100000; ++guard) {
-        const auto cr = m_.lineBuffer.find('\r');
+    // Every complete line, in order. The lines are taken from the front of the buffer by
+    // position and the buffer is cut once at the end, so a chunk of many lines (a burst of
+    // garbage) costs time in proportion to its size; text that arrives while a line is being
+    // decoded is appended behind and taken by this same loop.
+    size_t from = 0;
+    for (;;) {
+        const auto cr = m_.lineBuffer.find('\r', from);
         if (cr == std::string::npos)
             break;
-        m_.replyLine = m_.lineBuffer.substr(0, cr);
-        m_.lineBuffer.erase(0, cr + 1);
+        m_.replyLine = m_.lineBuffer.substr(from, cr - from);
+        from = cr + 1;
         handleLine();
     }
+    m_.lineBuffer.erase(0, from);
     // Garbage without any CR (a wrong baud rate, a runaway device) is not kept without end.
     if (m_.lineBuffer.size() > kMaxLineBuffer)
         m_.lineBuffer.erase(0, m_.lineBuffer.size() - kMaxLineBuffer);
@@ -452,6 +458,12 @@ void PanelLink::handleLine()
         }
     }
     auto& r = s_.ring;
+    // Nothing that was sent waits for an answer (every recorded command has had its line):
+    // this line answers nothing and is passed over without moving the ring. Matching it to the
+    // slot at the read index would pair it with a command answered 32 commands ago, and the
+    // ring would stay out of step long after a burst of line noise.
+    if (r.read == r.write && s_.syncErrors == 0)
+        return;
     if (r.read == r.seqMark) {
         s_.dumpCounter = 0;
         r.seqMark = -1;
@@ -463,9 +475,13 @@ void PanelLink::handleLine()
     lamp.cycleMark = false;
     if (s_.syncErrors != 0) {
         lamp.fill = kYellow;
-        r.read = (r.read + 1) % kRingSize;
+        // One slot is skipped (its answer is taken as lost), but never past what was sent.
+        if (r.read != r.write)
+            r.read = (r.read + 1) % kRingSize;
         m_.status[1] = "Status: Sync Error " + std::to_string(s_.syncErrors);
         s_.syncErrors = 0;
+        if (r.read == r.write)
+            return; // nothing left for this line to answer
     } else {
         lamp.fill = kGreen;
         m_.status[1] = "Status: Port Open";

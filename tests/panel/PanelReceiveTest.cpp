@@ -96,7 +96,7 @@ TEST_F(PanelTest, ReadIndexStartsAt31ForTcpAnd0ForSerial)
     const Case cases[] = {
         // Over TCP the first line (the device's greeting) takes slot 31; replies then match.
         {true, 31, {{"TAV ready", ""}, {"s", "S"}, {"p", "P"}}},
-        {false, 0, {{"TAV ready", "S"}, {"s", "P"}, {"p", ""}}},
+        {false, 0, {{"TAV ready", "S"}, {"s", "P"}}}, // "p" answers nothing: both were answered
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tcp ? "TCP" : "serial");
@@ -143,6 +143,41 @@ TEST_F(PanelTest, GarbageWithoutCarriageReturnKeepsTheLineBufferBounded)
     EXPECT_EQ(decoded[1], (std::pair<std::string, std::string>{"p", "P"}));
     EXPECT_EQ(decoded[2], (std::pair<std::string, std::string>{"h", "H"}));
     EXPECT_TRUE(main.lineBuffer.empty());
+}
+
+// Line noise of many lines (a wrong baud rate, a device restarting) uses up the answers of
+// what was sent, but no more: the replies after it are matched to their own commands.
+TEST_F(PanelTest, ABurstOfLineNoiseLeavesTheRingInStep)
+{
+    startPolling();
+    EXPECT_EQ(ticks(3), (std::vector<std::string>{"S", "P", "H"}));
+    std::string noise;
+    for (int i = 0; i < 100; ++i)
+        noise += "junk " + std::to_string(i) + "\r";
+    link().receive(noise);
+    EXPECT_EQ(decoded, (Decoded{{"junk 0", "S"}, {"junk 1", "P"}, {"junk 2", "H"}}));
+    EXPECT_EQ(shared.ring.read, shared.ring.write);
+
+    decoded.clear();
+    EXPECT_EQ(ticks(2), (std::vector<std::string>{"u", "S"}));
+    link().receive("u reply\rS reply\r");
+    EXPECT_EQ(decoded, (Decoded{{"u reply", "u"}, {"S reply", "S"}}));
+
+    // A sync error skips a slot, but not past what was sent: a garbled answer is not followed
+    // by a skip into commands not yet sent.
+    onDecode = [this](const std::string& line, const std::string&) {
+        if (line == "garbled")
+            shared.syncErrors = 9;
+    };
+    decoded.clear();
+    EXPECT_EQ(ticks(1), (std::vector<std::string>{"P"}));
+    link().receive("garbled\r");
+    EXPECT_EQ(ticks(1), (std::vector<std::string>{"H"}));
+    link().receive("h reply\r"); // reported as the sync error, and answers nothing
+    EXPECT_EQ(main.status[1], "Status: Sync Error 9");
+    EXPECT_EQ(ticks(1), (std::vector<std::string>{"q"}));
+    link().receive("q reply\r");
+    EXPECT_EQ(decoded, (Decoded{{"garbled", "P"}, {"q reply", "q"}}));
 }
 
 TEST_F(PanelTest, RepliesCarryEveryByteUnchanged)
