@@ -10,11 +10,11 @@
 #include <cmath>
 #include <grp.h>
 #include <linux/serial.h>
-#include <vector>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace common {
 

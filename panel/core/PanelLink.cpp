@@ -168,6 +168,9 @@ void PanelLink::ensureLink()
 
 void PanelLink::mnuOpen_Click()
 {
+    // A connect wait is running (its events let clicks in): its own outcome decides.
+    if (linkWait_)
+        return;
     auto& r = s_.ring;
     r.write = 0;
     r.read = activeIsSerial() ? 0 : kRingSize - 1;
@@ -182,8 +185,11 @@ void PanelLink::mnuOpen_Click()
         if (!wasConnected) {
             ensureLink();
             std::string err;
-            if (link_ && link_->open(err))
+            if (link_ && link_->open(err)) {
+                linkWait_ = true;
                 clock_.waitUntil([this] { return link_ && link_->isOpen(); }, kConnectWait);
+                linkWait_ = false;
+            }
             if (link_ && link_->isOpen())
                 s_.open = true;
             else
@@ -234,6 +240,13 @@ void PanelLink::optAntenna_Click(int i)
         return;
     }
     const int active = s_.profiles.select;
+    if (linkWait_) {
+        // The link is being connected: the choice waits for that to end.
+        s_.selectionGuard = true;
+        ui_.selectAntennaButton(active - 1);
+        s_.selectionGuard = false;
+        return;
+    }
     const auto answer = ui_.message("Close Port for Antenna " + std::to_string(active) + "\rand\rOpen Port for Antenna "
                                         + std::to_string(i + 1) + "?",
                                     "", PanelUi::Buttons::OkCancel, PanelUi::Icon::Question);
@@ -284,9 +297,11 @@ void PanelLink::CommOut(const std::string& text)
             link_->close();
             link_->open(err);
             const Ms began = clock_.now();
+            linkWait_ = true;
             do {
                 clock_.wait(kReconnectPoll);
             } while (!link_->isOpen() && clock_.now() - began < kConnectWait);
+            linkWait_ = false;
             if (!link_->isOpen()) {
                 s_.open = false;
                 setPortLamp(m_.lamps[kPortLamp].fill, false);

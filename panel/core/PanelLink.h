@@ -45,9 +45,11 @@ public:
 
     // Start-up of the main window, from loading the profiles to arming Timer1.
     void Startup();
-    // "Port &Open": toggles the link of the active profile.
+    // "Port &Open": toggles the link of the active profile. Ignored while a TCP connect wait
+    // (of its own or of CommOut) runs.
     void mnuOpen_Click();
-    // Antenna choice button i (0..3).
+    // Antenna choice button i (0..3). Refused (the active button selected again) while a TCP
+    // connect wait runs.
     void optAntenna_Click(int i);
     // The one send routine: sends text unchanged, or warns when the link is closed.
     void CommOut(const std::string& text);
@@ -129,6 +131,7 @@ private:
     bool inReceive_ = false;
     bool inTimer3_ = false; // a scheduler tick is running (possibly waiting inside CommOut)
     bool errorBoxUp_ = false; // a serial error box waits for its answer
+    bool linkWait_ = false;   // a TCP connect wait runs (Port Open and the antennas wait)
 };
 
 // Reply lines are cut at CR; a line buffer that grows past this without one is garbage from a

@@ -67,6 +67,30 @@ TEST_F(PanelTest, TcpConnectThatCompletesWithinThreeSecondsOpens)
     EXPECT_EQ(journal.writes[0].at, started + 1700ms);
 }
 
+// The connect wait lets events run: Port Open and the antenna buttons clicked meanwhile wait
+// for its outcome instead of making another link under it.
+TEST_F(PanelTest, ClicksDuringTheConnectWaitLeaveItAlone)
+{
+    useTcpProfile();
+    store->save(common::kSection, "Enabled2", "True");
+    nextConnectAfter = 1200ms;
+    auto clicks = clock.createTimer();
+    clicks->setInterval(500ms);
+    clicks->onTick = [&] {
+        clicks->setEnabled(false);
+        panel->mnuOpen_Click();
+        panel->optAntenna_Click(1);
+    };
+    clicks->setEnabled(true);
+    startUp();
+
+    EXPECT_TRUE(shared.open);
+    EXPECT_EQ(journal.events, (std::vector<std::string>{"open"})) << "one link, opened once";
+    EXPECT_TRUE(ui.messages.empty()) << "no antenna question";
+    EXPECT_EQ(shared.profiles.select, 1);
+    EXPECT_EQ(ui.selectedButtons.back(), 0) << "the active antenna shown again";
+}
+
 TEST_F(PanelTest, SendingOnADroppedTcpLinkReconnectsOrGivesUpAfterThreeSeconds)
 {
     struct Case {
