@@ -53,6 +53,9 @@ public:
     std::optional<Ms> drainedAt = Ms{0};
     const common::Clock* clock = nullptr;
     bool outputDrained() override { return drainedAt && clock && clock->now() >= *drainedAt; }
+    // The time one character takes on the line (0: a line without a pace).
+    std::chrono::microseconds charTime{0};
+    std::chrono::microseconds characterTime() const override { return charTime; }
 };
 
 class TerminalFixture {

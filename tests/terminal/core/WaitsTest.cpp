@@ -64,6 +64,32 @@ TEST(TerminalWaits, TxSettleWaitsForTheOutputToLeaveThenItsDelay)
     }
 }
 
+// The line's own time: characters x bits per character / baud, counted from when the line is
+// free, so bytes written back to back queue behind each other; then the driver is asked.
+TEST(TerminalWaits, TxSettleSleepsForTheLinesOwnTimeFirst)
+{
+    TerminalFixture f;
+    f.openSerial();
+    f.link->charTime = std::chrono::microseconds{1042}; // 10 bits at 9600 baud
+    f.t.CommOut("mA001\r\n"); // 7 characters: 7.3 ms on the line
+    f.t.TxSettle(6);
+    EXPECT_EQ(f.clock.now(), Ms{7 + 6});
+
+    const Ms start = f.clock.now();
+    f.t.CommOut(std::string(96, 'U')); // 100 ms on the line
+    f.t.CommOut(std::string(96, 'U')); // queued behind the first
+    f.clock.advance(Ms{50});
+    f.t.TxSettle(0);
+    EXPECT_EQ(f.clock.now() - start, Ms{200});
+
+    // The driver still holds bytes when the arithmetic says they are gone: asked again until
+    // it agrees.
+    f.link->drainedAt = f.clock.now() + Ms{25};
+    f.t.CommOut("x");
+    f.t.TxSettle(0);
+    EXPECT_EQ(f.clock.now(), *f.link->drainedAt);
+}
+
 TEST(TerminalWaits, TxSettleWithTheLinkClosedOnlyDelays)
 {
     TerminalFixture f;
