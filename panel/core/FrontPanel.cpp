@@ -409,9 +409,11 @@ bool FrontPanel::entryKey(int key)
         const std::string command = SetCommand(st, m_.entry, &refused);
         if (refused) {
             // The value does not fit its command: say so on the entry line and send nothing.
-            // The screen is not redrawn over the message until the next entry.
+            // The screen is not redrawn over the message until the next entry, which keeps the
+            // item's caption (the line no longer shows it).
             m_.entry.clear();
-            m_.text5[size_t(entryLine(st))] = entryCaption_ + kEntryRefused;
+            m_.text5[size_t(entryLine(st))] = kEntryRefused;
+            refusedOn_ = st;
             return true;
         }
         if (!command.empty()) {
@@ -442,13 +444,14 @@ bool FrontPanel::entryKey(int key)
     }
     if (key < 32 || key == 127 || key > 255)
         return false;
-    if (m_.entry.empty()) {
+    if (m_.entry.empty() && refusedOn_ != st) {
         // The caption of the item stays; the value after it is replaced by what is typed.
         const std::string& line = m_.text5[size_t(entryLine(st))];
         const size_t width = captionWidth(st);
         entryCaption_ = line.substr(0, std::min(width, line.size()));
         entryCaption_.resize(width, ' ');
     }
+    refusedOn_ = -1;
     m_.entry += char(key);
     showEntry();
     return true;

@@ -67,7 +67,7 @@ public:
     // A value that does not fit the command's field (too many digits, a sign the field cannot
     // carry) gives an empty command, changes nothing and sets *refused.
     std::string SetCommand(int state, const std::string& entry, bool* refused = nullptr);
-    // Shown after the item's caption when an entry was refused.
+    // Shown on the entry line when an entry was refused.
     static constexpr const char* kEntryRefused = "OUT OF RANGE";
 
     // The display line that shows the entry being typed on a screen: the line where that
@@ -107,6 +107,7 @@ private:
     int arrow_ = -1;
     common::Ms nextRepeat_{0};   // when a held arrow next steps a MODE screen
     std::string entryCaption_;   // what precedes the entry on the line being edited
+    int refusedOn_ = -1;         // the screen whose entry line shows kEntryRefused
 };
 
 } // namespace panel

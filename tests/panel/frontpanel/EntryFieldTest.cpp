@@ -200,13 +200,22 @@ TEST_F(FrontPanelTest, EntryThatDoesNotFitItsCommandIsRefused)
         enter();
         EXPECT_EQ(shared.typed, "D") << "nothing is queued";
         EXPECT_EQ(main.entry, "");
-        const std::string& line = main.text5[size_t(panel::FrontPanel::entryLine(r.state))];
-        EXPECT_EQ(line.substr(line.size() - 12), panel::FrontPanel::kEntryRefused) << line;
+        EXPECT_EQ(main.text5[size_t(panel::FrontPanel::entryLine(r.state))], panel::FrontPanel::kEntryRefused);
         for (int code = 0; code < 256; ++code)
             ASSERT_EQ(shared.param[size_t(code)], -1) << "slot " << code;
         EXPECT_EQ(shared.latitude, 125);
         EXPECT_EQ(shared.longitude, 1234);
     }
+
+    // Typing again brings the item's caption back with the new entry.
+    main.displayState = 135;
+    main.text5[2] = "Auto Thrs      012";
+    type("5000");
+    enter();
+    EXPECT_EQ(main.text5[2], panel::FrontPanel::kEntryRefused);
+    type("7");
+    EXPECT_EQ(main.text5[2], "Auto Thrs      7");
+    main.entry.clear();
 
     const std::vector<SetRow> largestThatFit = {
         {.state = 19, .entry = "999.9", .command = "B9999\r\n"},
