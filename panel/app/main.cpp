@@ -44,6 +44,12 @@ void startTour(frmMain& w, const QString& dir)
         {"ship.png", [](frmMain& m) { m.frontPanel().cmdSHIP_Click(); }},
         {"satellite.png", [](frmMain& m) { m.frontPanel().cmdSAT_Click(); }},
         {"mode-el-trim.png", [](frmMain& m) { m.frontPanel().MenuSelect(132); }},
+        // A value that does not fit the El Trim command, typed and confirmed.
+        {"entry-refused.png", [](frmMain& m) {
+             for (const char c : std::string("70000"))
+                 m.frontPanel().Text5_KeyPress(c);
+             m.frontPanel().Text5_KeyPress(panel::FrontPanel::kEnter);
+         }},
     };
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [&w, dir, step](size_t i) {
