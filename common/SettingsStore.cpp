@@ -8,18 +8,21 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace common {
 
 namespace {
-std::string trim(const std::string& s)
+std::string_view trimmed(std::string_view s)
 {
     const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
+    if (b == std::string_view::npos)
         return {};
     const auto e = s.find_last_not_of(" \t\r\n");
     return s.substr(b, e - b + 1);
 }
+
+std::string trim(const std::string& s) { return std::string(trimmed(s)); }
 
 // Blanks at either end of a value would be lost to the trimming of a read, so such values
 // (and values that begin with a quote) are written between double quotes; a read removes one
@@ -32,7 +35,7 @@ bool needsQuotes(const std::string& v)
     return blank(v.front()) || blank(v.back()) || v.front() == '"';
 }
 
-std::string unquote(const std::string& v)
+std::string_view unquote(std::string_view v)
 {
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
         return v.substr(1, v.size() - 2);
@@ -93,13 +96,14 @@ SettingsStore SettingsStore::inMemory(std::string appName, const std::string& te
 
 void SettingsStore::parse(const std::string& text)
 {
+    const std::string_view all(text);
     std::string section;
     // Anything that is not "[section]" or "key=value" is ignored: a damaged file never stops
     // the program, its readable keys still count. A line ends at LF, CR LF or a lone CR (a file
     // edited with old-style line ends is not one long line).
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-        std::string line = trim(text.substr(pos, end - pos));
+    for (size_t pos = 0; pos < all.size();) {
+        const size_t end = std::min(all.find_first_of("\r\n", pos), all.size());
+        const std::string_view line = trimmed(all.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
@@ -108,11 +112,11 @@ void SettingsStore::parse(const std::string& text)
             continue;
         }
         const auto eq = line.find('=');
-        if (eq == std::string::npos || section.empty())
+        if (eq == std::string_view::npos || section.empty())
             continue;
-        const std::string key = trim(line.substr(0, eq));
+        const std::string_view key = trimmed(line.substr(0, eq));
         if (!key.empty())
-            sections_[section][key] = unquote(trim(line.substr(eq + 1)));
+            sections_[section][std::string(key)] = std::string(unquote(trimmed(line.substr(eq + 1))));
     }
 }
 

@@ -10,7 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <string>
 
 namespace {
@@ -21,15 +22,17 @@ public:
     void refresh() override {}
 };
 
-const std::string& folder()
+// The file is kept in memory (a disk file would be written back at every close) and opened by
+// its /proc path, as the sender opens any file.
+int memoryFile()
 {
-    static const std::string dir = [] {
-        std::string tmpl = "/tmp/tessaro-fuzz-text-XXXXXX";
-        if (!::mkdtemp(tmpl.data()))
+    static const int fd = [] {
+        const int f = ::memfd_create("tessaro-fuzz-text", 0);
+        if (f < 0)
             std::abort();
-        return tmpl;
+        return f;
     }();
-    return dir;
+    return fd;
 }
 
 } // namespace
@@ -40,11 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const bool parameters = data[0] & 1;
     const std::string file(reinterpret_cast<const char*>(data + 1), size - 1);
-    const std::string path = folder() + "/send.txt";
-    {
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(file.data(), std::streamsize(file.size()));
-    }
+    const int fd = memoryFile();
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, file.data(), file.size(), 0) != ssize_t(file.size()))
+        std::abort();
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
     common::VirtualClock clock;
     QuietUi ui;
