@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
     common::VirtualClock clock;
+    clock.waitStep = common::Ms{1000}; // a pacing wait is one jump of virtual time
     QuietUi ui;
     paneltest::LinkJournal journal;
     term::Terminal t(clock, ui, [&](const term::Terminal&) -> std::unique_ptr<common::Link> {
