@@ -1,5 +1,6 @@
 #include "sim/Modules.h"
 
+#include "sim/AcuBoot.h"
 #include "sim/EchoTerminal.h"
 #include "sim/Modems.h"
 #include "sim/PanelPcu.h"
@@ -17,6 +18,7 @@ const std::vector<ModuleInfo>& modules()
         {"vantor", "the Vantor: telemetry lines until \"$\", again on \"%\"; position and heading sentences"},
         {"modem", "the below-decks (\"<\") and above-decks (\">\") modems: version, status, temperature, serial number"},
         {"mde", "the motor driver (\"]\", \"*\"): version, status, temperature, relative position over USB"},
+        {"acu-boot", "the ACU during a firmware upload: its application (status, version, bootloader start) and its bootloader (erase, S-record transfer in \"#\" fragments, restart)"},
     };
     return list;
 }
@@ -35,6 +37,8 @@ std::unique_ptr<TerminalModule> makeModule(std::string_view name, AcuDevice& sha
         return std::make_unique<ModemLink>();
     if (name == "mde")
         return std::make_unique<MotorDriverLink>();
+    if (name == "acu-boot")
+        return std::make_unique<AcuBoot>(shared);
     return nullptr;
 }
 

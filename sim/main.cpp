@@ -1,5 +1,6 @@
 // tavsim: a simulated Antenna Control Unit served over TCP on loopback and over a
 // pseudo-terminal, so the panel and the terminal can be tried without the equipment.
+#include "sim/AcuBoot.h"
 #include "sim/DiscoveryResponder.h"
 #include "sim/Modules.h"
 #include "sim/SimServer.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -54,6 +56,13 @@ int count(const QCommandLineParser& p, const QCommandLineOption& o)
     return v;
 }
 
+// How each acu-boot link starts.
+struct BootSetup {
+    sim::AcuBoot::Start start = sim::AcuBoot::Start::Application;
+    std::string version = sim::AcuBoot::defaultVersion;
+    sim::AcuBoot::Faults faults;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -91,6 +100,18 @@ int main(int argc, char* argv[])
         moduleNames << QString::fromLatin1(m.name);
     const QCommandLineOption moduleOpt(QStringLiteral("module"), QStringLiteral("Serve the module NAME on every link instead of the panel-facing ACU: %1. See sim/README.md.").arg(moduleNames.join(QStringLiteral(", "))), QStringLiteral("NAME"));
     parser.addOption(moduleOpt);
+    QStringList startNames;
+    for (const auto n : sim::AcuBoot::startNames())
+        startNames << QString::fromLatin1(n.data(), static_cast<qsizetype>(n.size()));
+    const QCommandLineOption bootStartOpt(QStringLiteral("boot-start"), QStringLiteral("acu-boot: start as STATE: %1. Default application.").arg(startNames.join(QStringLiteral(", "))), QStringLiteral("STATE"));
+    const QCommandLineOption bootVersionOpt(QStringLiteral("boot-version"), QStringLiteral("acu-boot: the application's version after \"TAV ACU VER \". Default %1.").arg(QLatin1String(sim::AcuBoot::defaultVersion)), QStringLiteral("TEXT"));
+    const QCommandLineOption bootSilentOpt(QStringLiteral("boot-silent-after"), QStringLiteral("acu-boot: answer nothing more after the Nth record of a transfer."), QStringLiteral("N"));
+    const QCommandLineOption bootRefuseRecordOpt(QStringLiteral("boot-refuse-record"), QStringLiteral("acu-boot: answer \"-\" to the Nth record of each transfer, good or not."), QStringLiteral("N"));
+    const QCommandLineOption bootRefuseEraseOpt(QStringLiteral("boot-refuse-erase"), QStringLiteral("acu-boot: every erase fails (no \"*\")."));
+    const QCommandLineOption bootDropOpt(QStringLiteral("boot-drop-after"), QStringLiteral("acu-boot: drop the link after the Nth record of a transfer."), QStringLiteral("N"));
+    const QList<const QCommandLineOption*> bootOpts = {&bootStartOpt, &bootVersionOpt, &bootSilentOpt, &bootRefuseRecordOpt, &bootRefuseEraseOpt, &bootDropOpt};
+    for (const QCommandLineOption* o : bootOpts)
+        parser.addOption(*o);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
@@ -129,12 +150,45 @@ int main(int argc, char* argv[])
         for (const QCommandLineOption* o : {&delayOpt, &dropOpt, &garbleOpt, &busyOpt, &promptOpt})
             if (parser.isSet(*o))
                 fail(QStringLiteral("--%1 applies to the panel-facing ACU only, not with --module").arg(o->names().constFirst()));
-        options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter](sim::AcuDevice& shared) {
+        // The upload's states and faults belong to acu-boot.
+        BootSetup boot;
+        if (module == QLatin1String("acu-boot")) {
+            if (parser.isSet(bootStartOpt)) {
+                const auto s = sim::AcuBoot::startNamed(parser.value(bootStartOpt).toStdString());
+                if (!s)
+                    fail(QStringLiteral("--boot-start \"%1\" is not one of %2").arg(parser.value(bootStartOpt), startNames.join(QStringLiteral(", "))));
+                boot.start = *s;
+            }
+            if (parser.isSet(bootVersionOpt)) {
+                const QString v = parser.value(bootVersionOpt);
+                const bool printable = std::all_of(v.cbegin(), v.cend(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+                if (v.isEmpty() || v.size() > 16 || !printable)
+                    fail(QStringLiteral("--boot-version takes 1 to 16 printable characters, e.g. 6.40"));
+                boot.version = v.toStdString();
+            }
+            if (parser.isSet(bootSilentOpt))
+                boot.faults.silentAfterRecords = count(parser, bootSilentOpt);
+            if (parser.isSet(bootRefuseRecordOpt))
+                boot.faults.refuseRecord = count(parser, bootRefuseRecordOpt);
+            boot.faults.refuseErase = parser.isSet(bootRefuseEraseOpt);
+            if (parser.isSet(bootDropOpt))
+                boot.faults.dropLinkAfterRecords = count(parser, bootDropOpt);
+        }
+        options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter, boot](sim::AcuDevice& shared) {
             std::unique_ptr<sim::TerminalModule> m = sim::makeModule(name, shared);
             m->setDropLinkAfter(drop);
+            if (auto* b = dynamic_cast<sim::AcuBoot*>(m.get())) {
+                b->setStart(boot.start);
+                b->setVersion(boot.version);
+                b->faults() = boot.faults;
+            }
             return std::unique_ptr<sim::LinkDevice>(std::move(m));
         };
     }
+    if (module != QLatin1String("acu-boot"))
+        for (const QCommandLineOption* o : bootOpts)
+            if (parser.isSet(*o))
+                fail(QStringLiteral("--%1 applies to --module acu-boot only").arg(o->names().constFirst()));
     sim::DiscoveryOptions discovery;
     discovery.address = options.address;
     const bool answerSearch = !parser.isSet(noDiscoveryOpt);

@@ -62,6 +62,7 @@ public:
         return ok;
     }
     bool connected = false;
+    bool open() const { return socket_.state() == QAbstractSocket::ConnectedState; }
 
 protected:
     bool readSome(int timeoutMs) override
@@ -128,6 +129,7 @@ const ModuleCase kCases[] = {
     {"vantor", "V\r\n", "VANTOR APP VER 1.40 SIM\r\n", "\r\n", true},
     {"modem", ">0411\r\n", "ADE VER 3.30 SIM\r\n>", "\r\n>", false},
     {"mde", "]6000\r\n", "MDE STATUS 0000 OK\r\n>", "\r\n>", false},
+    {"acu-boot", "V", "TAV ACU VER 7.12\r\n>", "\r\n>", false},
 };
 
 } // namespace
@@ -218,6 +220,35 @@ TEST(TavsimModule, LinkDropWorksWithAModule)
     EXPECT_TRUE(s.state() == QAbstractSocket::UnconnectedState || s.waitForDisconnected(kReplyTimeoutMs));
 }
 
+TEST(TavsimModule, AcuBootStartedInItsBootloaderAnswersStatusOverThePseudoTerminal)
+{
+    Tavsim t({QStringLiteral("--no-tcp"), QStringLiteral("--module"), QStringLiteral("acu-boot"),
+              QStringLiteral("--boot-start"), QStringLiteral("bootloader")});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    PtyLink link(t.ptyPath);
+    ASSERT_TRUE(link.open());
+    ASSERT_TRUE(link.write(ESC + "S"));
+    ASSERT_TRUE(link.waitFor("BOOT OK\r\n")) << link.received;
+    link.waitFor("nothing more", 300); // time for anything that would follow
+    EXPECT_EQ(link.received, "BOOT OK\r\n") << "the bootloader's 9 characters, nothing more";
+}
+
+TEST(TavsimModule, AcuBootDropsTheLinkAfterTheRecordAskedFor)
+{
+    Tavsim t({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-pty"), QStringLiteral("--module"),
+              QStringLiteral("acu-boot"), QStringLiteral("--boot-start"), QStringLiteral("bootloader"),
+              QStringLiteral("--boot-drop-after"), QStringLiteral("1")});
+    ASSERT_TRUE(t.ready) << t.output.toStdString();
+    TcpLink link(t.tcpPort);
+    ASSERT_TRUE(link.connected);
+    ASSERT_TRUE(link.write("^0578\r\n"));
+    ASSERT_TRUE(link.waitFor("ERASING...*\r\n")) << link.received;
+    ASSERT_TRUE(link.write("#S903\r\n#0000\r\n#FC00\r\n"));
+    ASSERT_TRUE(link.waitFor("LOAD OK\r\n")) << link.received;
+    link.waitFor("nothing more"); // returns early once the link is gone
+    EXPECT_FALSE(link.open()) << "the link closes after the record";
+}
+
 TEST(TavsimModule, CommandLineIsChecked)
 {
     ensureApp();
@@ -234,6 +265,16 @@ TEST(TavsimModule, CommandLineIsChecked)
         {{QStringLiteral("--module"), QStringLiteral("modem"), QStringLiteral("--busy-every"), QStringLiteral("2")}, false,
          "--busy-every applies"},
         {{QStringLiteral("--module"), QStringLiteral("mde"), QStringLiteral("--prompt")}, false, "--prompt applies"},
+        {{QStringLiteral("--help")}, true, "--boot-start <STATE>"},
+        {{QStringLiteral("--boot-start"), QStringLiteral("hung")}, false, "--boot-start applies to --module acu-boot only"},
+        {{QStringLiteral("--module"), QStringLiteral("acu-terminal"), QStringLiteral("--boot-refuse-erase")}, false,
+         "--boot-refuse-erase applies to --module acu-boot only"},
+        {{QStringLiteral("--module"), QStringLiteral("acu-boot"), QStringLiteral("--boot-start"), QStringLiteral("asleep")},
+         false, "is not one of application, bootloader, hung, silent, confused"},
+        {{QStringLiteral("--module"), QStringLiteral("acu-boot"), QStringLiteral("--boot-version"), QString()}, false,
+         "--boot-version takes"},
+        {{QStringLiteral("--module"), QStringLiteral("acu-boot"), QStringLiteral("--boot-drop-after"), QStringLiteral("x")},
+         false, "--boot-drop-after takes a whole number"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
