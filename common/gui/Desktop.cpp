@@ -33,13 +33,15 @@ QString boxText(const std::string& s)
 }
 
 int showMessageBox(QWidget* parent, const QString& title, const std::string& text, QMessageBox::Icon icon,
-                   QMessageBox::StandardButtons buttons)
+                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);
     box.setText(boxText(text));
     box.setIcon(icon);
     box.setStandardButtons(buttons);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     return box.exec();
 }
 

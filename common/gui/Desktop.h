@@ -15,9 +15,11 @@ QString latin1(const std::string& bytes);
 QString boxText(const std::string& text);
 
 // A modal message box over parent: title, the equipment's text (CR line breaks become line
-// breaks), icon and buttons. Returns the button that closed it (QMessageBox::StandardButton).
+// breaks), icon and buttons, and the default button when one is given. Returns the button that
+// closed it (QMessageBox::StandardButton).
 int showMessageBox(QWidget* parent, const QString& title, const std::string& text, QMessageBox::Icon icon,
-                   QMessageBox::StandardButtons buttons);
+                   QMessageBox::StandardButtons buttons,
+                   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 class QLabel;
 class QStatusBar;

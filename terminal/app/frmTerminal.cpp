@@ -71,6 +71,18 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
     nmea_ = std::make_unique<term::Nmea>(*term_);
     log_ = std::make_unique<term::CommsLog>(*term_);
     saveReset_ = std::make_unique<term::SaveReset>(*term_);
+    upload_ = std::make_unique<upload::UploadEngine>(*term_, *paths_, *sender_);
+    autoUpload_ = std::make_unique<upload::AutoUpload>(*upload_);
+    upload_->history = &history_;
+    upload_->chooseFile = [this](const std::string& title, const std::string& filter) {
+        return chooseFile(false, title, filter);
+    };
+    upload_->onProgressWindow = [this](bool show, const std::string& caption, const std::string& text) {
+        if (show)
+            showCancelWindow(caption, text, [this] { upload_->cancel(); });
+        else
+            hideCancelWindow();
+    };
     log_->terminalCaption = windowTitle().toStdString();
     log_->onChanged = [this] { refresh(); };
     sender_->onCancelWindow = [this](bool show, const std::string& caption, const std::string& text) {
@@ -183,6 +195,7 @@ void frmTerminal::buildWindow()
         {&cmdErase_, "cmdErase", "Erase"},
         {&cmdUpload_, "cmdUpload", "Upload"},
         {&cmdAUpload_, "cmdAUpload", "Auto Upload"},
+        {&Command5_, "Command5", "S9"},
     };
     for (const auto& b : buttons) {
         *b.target = new QPushButton(b.caption, central);
@@ -190,6 +203,27 @@ void frmTerminal::buildWindow()
         (*b.target)->installEventFilter(this);
         row->addWidget(*b.target);
     }
+    Command5_->setToolTip("Restart the DVB or PCU bootloader");
+    connect(cmdStart_, &QPushButton::clicked, this, [this] {
+        upload_->cmdStart_Click();
+        refresh();
+    });
+    connect(cmdErase_, &QPushButton::clicked, this, [this] {
+        upload_->cmdErase_Click();
+        refresh();
+    });
+    connect(cmdUpload_, &QPushButton::clicked, this, [this] {
+        upload_->mnuUpload_Click();
+        refresh();
+    });
+    connect(cmdAUpload_, &QPushButton::clicked, this, [this] {
+        autoUpload_->cmdAUpload_Click();
+        refresh();
+    });
+    connect(Command5_, &QPushButton::clicked, this, [this] {
+        upload_->Command5_Click();
+        refresh();
+    });
     row->addStretch(1);
 
     auto* hsBox = new QWidget(central);
@@ -353,7 +387,11 @@ void frmTerminal::buildMenus()
     });
     auto* s19 = file->addAction("&Upload S19 File...");
     s19->setObjectName("mnuUploadS19");
-    s19->setEnabled(false); // firmware upload comes with the upload tools
+    connect(s19, &QAction::triggered, this, [this] {
+        upload_->mnuSendHex_Click();
+        refresh();
+    });
+    manualUploadActions_.push_back(s19);
     sequenceActions_.insert(sequenceActions_.end(), {send, upload, mnuStartLog_});
     auto* clear = file->addAction("Clear &Screen");
     clear->setObjectName("mnuClear");
@@ -454,9 +492,33 @@ void frmTerminal::buildMenus()
         if (std::string(e.menu) == "Manual Program Upload Tools")
             mnuAcuResetManual_ = a;
     }
-    mnuRemUpload_ = toolsMenu("Manual Program Upload Tools")->addAction("Remote Upload / Lock Ports");
+    auto* manual = toolsMenu("Manual Program Upload Tools");
+    const struct {
+        const char* name;
+        const char* caption;
+        std::function<void()> run;
+    } manualEntries[] = {
+        {"mnuStartProg", "Start Progamming Sequence", [this] { upload_->cmdStart_Click(); }},
+        {"mnuErase", "Erase", [this] { upload_->cmdErase_Click(); }},
+        {"mnuBulk", "Bulk Erase", [this] { upload_->mnuBulk_Click(); }},
+        {"mnuUpload", "Upload S19 File", [this] { upload_->mnuUpload_Click(); }},
+    };
+    for (const auto& m : manualEntries) {
+        auto* a = manual->addAction(m.caption);
+        a->setObjectName(m.name);
+        connect(a, &QAction::triggered, this, [this, run = m.run] {
+            run();
+            refresh();
+        });
+        manualUploadActions_.push_back(a);
+    }
+    mnuRemUpload_ = manual->addAction("Remote Upload / Lock Ports");
     mnuRemUpload_->setObjectName("mnuRem");
     mnuRemUpload_->setEnabled(false);
+    connect(mnuRemUpload_, &QAction::triggered, this, [this] {
+        upload_->mnuRem_Click();
+        refresh();
+    });
     auto* vantor = toolsMenu("Vantor Tools");
     auto* gps = vantor->addAction("Send GPS Data");
     gps->setObjectName("mnuSendGPS");
@@ -636,6 +698,9 @@ void frmTerminal::applyMenuState()
         b->setVisible(m.manualButtonsVisible);
         b->setEnabled(m.manualButtonsEnabled && !busy);
     }
+    Command5_->setEnabled(term_->linkOpen() && !busy);
+    for (QAction* a : manualUploadActions_)
+        a->setEnabled(term_->linkOpen() && !busy);
     cmdAUpload_->setEnabled(m.cmdAUploadEnabled && !busy);
     for (const char* key : {"SendGPS", "SendHDG", "Status", "ModVer"})
         if (auto* a = tbrToolBar_->findChild<QAction*>(key))
@@ -726,6 +791,12 @@ void frmTerminal::load(const common::Endpoint* endpoint)
 
 frmTerminal::Answer frmTerminal::message(const std::string& text, const std::string& title, Buttons b, Icon i)
 {
+    return ask(text, title, b, i, b == Buttons::YesNo || b == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok);
+}
+
+frmTerminal::Answer frmTerminal::ask(const std::string& text, const std::string& title, Buttons b, Icon i,
+                                     Answer defaultButton)
+{
     if (messageHook)
         return messageHook(text, title, b, i);
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
@@ -736,12 +807,22 @@ frmTerminal::Answer frmTerminal::message(const std::string& text, const std::str
     case Buttons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case Buttons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
     }
+    QMessageBox::StandardButton standard = QMessageBox::NoButton;
+    switch (defaultButton) {
+    case Answer::Ok: standard = QMessageBox::Ok; break;
+    case Answer::Cancel: standard = QMessageBox::Cancel; break;
+    case Answer::Yes: standard = QMessageBox::Yes; break;
+    case Answer::No: standard = QMessageBox::No; break;
+    case Answer::Retry: standard = QMessageBox::Retry; break;
+    }
+    if (!buttons.testFlag(standard))
+        standard = QMessageBox::NoButton;
     switch (showMessageBox(this, title.empty() ? windowTitle() : latin1(title), text,
                            i == Icon::Exclamation ? QMessageBox::Warning
                            : i == Icon::Question  ? QMessageBox::Question
                            : i == Icon::Critical  ? QMessageBox::Critical
                                                   : QMessageBox::Information,
-                           buttons)) {
+                           buttons, standard)) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
@@ -899,7 +980,7 @@ bool frmTerminal::eventFilter(QObject* o, QEvent* e)
     }
     if (e->type() == QEvent::KeyPress) {
         const bool keyTarget = o == txtTerm_ || o == cmdStart_ || o == cmdErase_ || o == cmdUpload_
-                               || o == cmdAUpload_ || o == hs_[0] || o == hs_[1];
+                               || o == cmdAUpload_ || o == Command5_ || o == hs_[0] || o == hs_[1];
         if (keyTarget) {
             auto* k = static_cast<QKeyEvent*>(e);
             int code = -1;

@@ -11,6 +11,9 @@
 #include "terminal/core/Terminal.h"
 #include "terminal/core/TextSender.h"
 #include "terminal/params/SaveReset.h"
+#include "terminal/upload/AutoUpload.h"
+#include "terminal/upload/UploadEngine.h"
+#include "terminal/upload/UploadHistory.h"
 
 #include <QMainWindow>
 #include <array>
@@ -51,6 +54,10 @@ public:
     term::CommsLog& commsLog() { return *log_; }
     term::Nmea& nmea() { return *nmea_; }
     term::SaveReset& saveReset() { return *saveReset_; }
+    upload::UploadEngine& uploads() { return *upload_; }
+    upload::AutoUpload& autoUpload() { return *autoUpload_; }
+    // The upload history the window's uploads are written to (tests put it elsewhere).
+    upload::UploadHistory& uploadHistory() { return history_; }
 
     // File choices: tests answer through this (empty = cancelled); when empty a file dialog is
     // shown. save is true for a save dialog.
@@ -79,6 +86,7 @@ public:
 
     // TerminalUi
     Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) override;
+    Answer ask(const std::string& text, const std::string& title, Buttons b, Icon i, Answer defaultButton) override;
     void refresh() override;
 
     void mnuProp_Click();
@@ -110,6 +118,9 @@ private:
     std::unique_ptr<term::Nmea> nmea_;
     std::unique_ptr<term::CommsLog> log_;
     std::unique_ptr<term::SaveReset> saveReset_;
+    upload::UploadHistory history_;
+    std::unique_ptr<upload::UploadEngine> upload_;
+    std::unique_ptr<upload::AutoUpload> autoUpload_;
     QWidget* cancelWindow_ = nullptr;
     QLabel* cancelText_ = nullptr;
     std::function<void()> cancelAction_;
@@ -147,6 +158,8 @@ private:
     QPushButton* cmdErase_ = nullptr;
     QPushButton* cmdUpload_ = nullptr;
     QPushButton* cmdAUpload_ = nullptr;
+    QPushButton* Command5_ = nullptr; // "S9": restarts a DVB or PCU bootloader
+    std::vector<QAction*> manualUploadActions_; // enabled while the link is open
     QToolBar* tbrToolBar_ = nullptr;
     std::array<QLabel*, 3> sbr_{}; // Status, Settings, ConnectTime
     QAction* mnuOpen_ = nullptr;

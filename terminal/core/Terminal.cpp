@@ -139,6 +139,17 @@ void Terminal::mnuOpen_Click()
     ToggleLink();
 }
 
+bool Terminal::ProbeLink()
+{
+    std::unique_ptr<common::Link> probe = makeLink_ ? makeLink_(*this) : nullptr;
+    if (!probe)
+        return false;
+    std::string error;
+    const bool ok = probe->open(error) && probe->isOpen();
+    probe->close();
+    return ok;
+}
+
 bool Terminal::BeginCommand()
 {
     if (sequence_)
@@ -365,10 +376,12 @@ void Terminal::writeLog(const std::string& text)
 
 // ---------------------------------------------------------------- screen
 
-void Terminal::LogLine(const std::string& text)
+void Terminal::LogLine(const std::string& text) { Write(text + "\r\n"); }
+
+void Terminal::Write(const std::string& text)
 {
     screen.trim();
-    screen.append(text + "\r\n");
+    screen.append(text);
     ui_.refresh();
 }
 

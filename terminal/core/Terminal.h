@@ -29,6 +29,11 @@ public:
     enum class Answer { Ok, Cancel, Yes, No, Retry };
     virtual ~TerminalUi() = default;
     virtual Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) = 0;
+    // The same with the button that Enter presses (the risky answer is never the default).
+    virtual Answer ask(const std::string& text, const std::string& title, Buttons b, Icon i, Answer /*defaultButton*/)
+    {
+        return message(text, title, b, i);
+    }
     // Something shown changed (screen, fields, status bar, indicators, menu ticks).
     virtual void refresh() = 0;
 };
@@ -84,6 +89,10 @@ public:
     // The open/close command itself, as long sequences run it (a restart that closes the link
     // and opens it again). Ignored while a TCP connect wait of its own or of CommOut is running.
     void ToggleLink();
+    // Whether a link for the present settings can be opened now (a serial device that is back
+    // after a module restarted): opened and closed again at once, with nothing shown, and the
+    // terminal's own link left as it is.
+    bool ProbeLink();
     // A command of its own begins (a menu entry or button, not a step of a long sequence): false
     // while a long sequence runs, which it must not disturb. Otherwise an abort flag left over
     // from an earlier send on a closed link is cleared, so the command's waits really wait.
@@ -129,6 +138,7 @@ public:
     PanelFields fields;
     DisplayCodeDecoder codes;
     void LogLine(const std::string& text); // text + CR LF at the end of the screen
+    void Write(const std::string& text);   // text at the end of the screen, as it is
     void ClearScreen();
 
     // ---- keyboard: a key typed in txtTerm (character code; 13 for Enter)

@@ -4,6 +4,7 @@
 #include "common/Clock.h"
 #include "common/Link.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,8 +78,13 @@ public:
         writes.push_back(bytes);
         if (journal_)
             journal_->writes.push_back({clock_.now(), bytes});
-        return isOpen();
+        const bool open = isOpen();
+        if (onWrite)
+            onWrite(bytes); // the device answers at once
+        return open;
     }
+    // Runs after each write (a scripted device's answer).
+    std::function<void(const std::string&)> onWrite;
     bool outputDrained() override { return true; }
     std::string describe() const override { return kind_ == Kind::Serial ? "fake serial" : "fake tcp"; }
 

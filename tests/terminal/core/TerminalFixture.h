@@ -68,7 +68,13 @@ public:
                                                       clock, &journal);
               l->clock = &clock;
               l->connectAfter = connectAfter;
-              l->failOpen = failOpen;
+              l->failOpen = failOpen || failOpens > 0;
+              if (failOpens > 0)
+                  --failOpens;
+              l->onWrite = [this](const std::string& bytes) {
+                  if (onWrite)
+                      onWrite(bytes);
+              };
               link = l.get();
               ++linksMade;
               return l;
@@ -89,7 +95,10 @@ public:
     // How the next link behaves.
     std::optional<Ms> connectAfter = Ms{0};
     bool failOpen = false;
+    int failOpens = 0; // this many links fail to open, then they open again
     bool failFactory = false;
+    // Runs after every write of every link: a scripted device's answer through `link`.
+    std::function<void(const std::string&)> onWrite;
     DrainingLink* link = nullptr;
     int linksMade = 0;
     term::Terminal t;
