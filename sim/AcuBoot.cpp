@@ -329,6 +329,8 @@ void AcuBoot::takeRecord(const std::string& text)
             endSeen_ = true;
             endType_ = rec.type;
             say(refusedSinceErase_ ? loadFailed : loadOk);
+            if (onEnd)
+                onEnd(*this);
             break;
         default:
             break;

@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -156,6 +157,8 @@ public:
     bool s9Seen() const { return endSeen_ && endType_ == '9'; }
     // Successful erases so far ("^0578" and "^0577").
     int eraseCount() const { return erases_; }
+    // Runs when the end record has been taken (e.g. to write the memory out).
+    std::function<void(const AcuBoot&)> onEnd;
     // The application, which answers what this module does not answer itself.
     TerminalAcu& application() { return app_; }
 

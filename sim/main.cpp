@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -61,6 +62,7 @@ struct BootSetup {
     sim::AcuBoot::Start start = sim::AcuBoot::Start::Application;
     std::string version = sim::AcuBoot::defaultVersion;
     sim::AcuBoot::Faults faults;
+    std::string image; // where the memory is written at each end record (empty: nowhere)
 };
 
 } // namespace
@@ -109,7 +111,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption bootRefuseRecordOpt(QStringLiteral("boot-refuse-record"), QStringLiteral("acu-boot: answer \"-\" to the Nth record of each transfer, good or not."), QStringLiteral("N"));
     const QCommandLineOption bootRefuseEraseOpt(QStringLiteral("boot-refuse-erase"), QStringLiteral("acu-boot: every erase fails (no \"*\")."));
     const QCommandLineOption bootDropOpt(QStringLiteral("boot-drop-after"), QStringLiteral("acu-boot: drop the link after the Nth record of a transfer."), QStringLiteral("N"));
-    const QList<const QCommandLineOption*> bootOpts = {&bootStartOpt, &bootVersionOpt, &bootSilentOpt, &bootRefuseRecordOpt, &bootRefuseEraseOpt, &bootDropOpt};
+    const QCommandLineOption bootImageOpt(QStringLiteral("boot-image"), QStringLiteral("acu-boot: write the 64 KiB memory to FILE each time a transfer's end record is taken."), QStringLiteral("FILE"));
+    const QList<const QCommandLineOption*> bootOpts = {&bootStartOpt, &bootVersionOpt, &bootSilentOpt, &bootRefuseRecordOpt, &bootRefuseEraseOpt, &bootDropOpt, &bootImageOpt};
     for (const QCommandLineOption* o : bootOpts)
         parser.addOption(*o);
     parser.process(app);
@@ -173,6 +176,7 @@ int main(int argc, char* argv[])
             boot.faults.refuseErase = parser.isSet(bootRefuseEraseOpt);
             if (parser.isSet(bootDropOpt))
                 boot.faults.dropLinkAfterRecords = count(parser, bootDropOpt);
+            boot.image = parser.value(bootImageOpt).toStdString();
         }
         options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter, boot](sim::AcuDevice& shared) {
             std::unique_ptr<sim::TerminalModule> m = sim::makeModule(name, shared);
@@ -181,6 +185,11 @@ int main(int argc, char* argv[])
                 b->setStart(boot.start);
                 b->setVersion(boot.version);
                 b->faults() = boot.faults;
+                if (!boot.image.empty())
+                    b->onEnd = [file = boot.image](const sim::AcuBoot& acu) {
+                        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+                        out.write(reinterpret_cast<const char*>(acu.memory().data()), std::streamsize(acu.memory().size()));
+                    };
             }
             return std::unique_ptr<sim::LinkDevice>(std::move(m));
         };

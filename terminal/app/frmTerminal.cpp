@@ -742,45 +742,11 @@ void frmTerminal::load(const common::Endpoint* endpoint)
         move(s->availableGeometry().center() - rect().center());
     show();
 
-    if (!p.settings.empty()) {
-        common::LineSettings ls;
-        if (!common::parseSettings(p.settings, ls)) {
-            message("Invalid port settings \"" + p.settings + "\"", "", Buttons::Ok, Icon::Exclamation);
-            refresh();
-            return;
-        }
-        term_->settings = p.settings;
-    }
-    if (!p.commPort.empty()) {
-        short n = 0;
-        term_->commPort = common::toInt16(p.commPort, n) && n > 0 ? n : 0;
-    }
-    if (!p.handshaking.empty()) {
-        short h = 0;
-        if (!common::toInt16(p.handshaking, h) || h < 0 || h > 3) {
-            message("Invalid handshaking \"" + p.handshaking + "\"", "", Buttons::Ok, Icon::Exclamation);
-            refresh();
-            return;
-        }
-        term_->handshaking = h;
-    }
-    if (term_->devicePath.empty())
-        term_->devicePath = common::serialDevicePath(term_->commPort, &store_);
-    term_->echo = p.echo;
-    term_->echoText = p.echo ? ", Echo On  " : ", Echo Off  ";
-    term_->aAddress = p.address;
-    term_->nPort = p.port;
-    term_->serial = p.serial;
-    if (endpoint) {
-        term_->serial = endpoint->serial;
-        if (endpoint->serial) {
-            term_->devicePath = endpoint->device;
-            if (!endpoint->settings.empty())
-                term_->settings = endpoint->settings;
-        } else {
-            term_->aAddress = endpoint->host;
-            term_->nPort = endpoint->port;
-        }
+    std::string error;
+    if (!term::LoadSettings(*term_, p, store_, endpoint, error)) {
+        message(error, "", Buttons::Ok, Icon::Exclamation);
+        refresh();
+        return;
     }
     paths_->Restore();
     sender_->choosePacing(term::kStartupPacingMs);

@@ -1,6 +1,7 @@
 // korrin: the programming terminal for the TAV antenna control unit and the modules behind it.
 #include "frmProperties.h"
 #include "frmTerminal.h"
+#include "Headless.h"
 
 #include "common/Clock.h"
 #include "common/Endpoint.h"
@@ -12,17 +13,47 @@
 #include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
+
+namespace {
+// The command-line modes run without a window (and without a display).
+bool headlessRun(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        for (const char* mode : {"--check", "--upload", "--auto-upload"})
+            if (a == mode || a.rfind(std::string(mode) + "=", 0) == 0)
+                return true;
+    }
+    return false;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("korrin");
-    QApplication::setApplicationVersion(PROGRAM_VERSION);
+    const bool headlessMode = headlessRun(argc, argv);
+    std::unique_ptr<QCoreApplication> app = headlessMode ? std::make_unique<QCoreApplication>(argc, argv)
+                                                         : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("korrin");
+    QCoreApplication::setApplicationVersion(PROGRAM_VERSION);
 
     QCommandLineParser cli;
-    cli.setApplicationDescription("Tessaro Program Terminal: a serial/TCP terminal to the antenna control unit "
-                                  "and the modules behind it.");
+    cli.setApplicationDescription(
+        "Tessaro Program Terminal: a serial/TCP terminal to the antenna control unit and the modules behind it.\n"
+        "\n"
+        "Without a window, for firmware updates from a script:\n"
+        "  korrin --connect LINK --module CODE --auto-upload FILE [--answer yes|no]\n"
+        "  korrin --connect LINK --module CODE --upload FILE\n"
+        "  korrin --module CODE --check FILE\n"
+        "The screen's text goes to standard output as it comes; each question is printed with the\n"
+        "answer given (--answer, default no); SIGINT or SIGTERM cancels as the Cancel button does.\n"
+        "Every upload is added to $XDG_DATA_HOME/tessaro/uploads.csv.\n"
+        "Exit status: 0 complete (--auto-upload: the module reported success; --upload: the file was\n"
+        "sent; --check: the file passed), 2 bad usage, 3 file refused, 4 handshake failed (or the\n"
+        "link did not open), 5 erase failed, 6 transfer errors, 7 cancelled, 8 no auto upload for\n"
+        "this module path in this version.");
     cli.addHelpOption();
     cli.addVersionOption();
     QCommandLineOption connectOpt("connect",
@@ -32,10 +63,23 @@ int main(int argc, char** argv)
     QCommandLineOption shotOpt("screenshot", "Write a picture of the window to FILE after --quit-after, then exit.",
                                "file");
     QCommandLineOption quitOpt("quit-after", "Close the window after SECONDS.", "seconds");
+    QCommandLineOption moduleOpt("module",
+                                 "The module path for the modes below, by its code (DATA, TAV8a, TAV8p, TAVa, USBpcu, "
+                                 "... as stored under Direct).",
+                                 "code");
+    QCommandLineOption autoOpt("auto-upload", "Run the Auto Upload of the module path with FILE, without a window.",
+                               "file");
+    QCommandLineOption uploadOpt("upload", "Check FILE and send it as Upload S19 File does, without a window.", "file");
+    QCommandLineOption checkOpt("check", "Only check FILE for the module path; print the verdict and its version.",
+                                "file");
+    QCommandLineOption answerOpt("answer", "Answer every question box of the modes above: yes or no (default no).",
+                                 "yes|no", "no");
     cli.addOption(connectOpt);
     cli.addOption(shotOpt);
     cli.addOption(quitOpt);
-    cli.process(app);
+    for (auto* o : {&moduleOpt, &autoOpt, &uploadOpt, &checkOpt, &answerOpt})
+        cli.addOption(*o);
+    cli.process(*app);
 
     std::optional<common::Endpoint> endpoint;
     if (cli.isSet(connectOpt)) {
@@ -51,6 +95,25 @@ int main(int argc, char** argv)
     common::InstanceLock lock;
     common::SettingsStore store(lock.appName());
     common::QtClock clock;
+
+    if (headlessMode) {
+        headless::Options o;
+        const int modes = int(cli.isSet(autoOpt)) + int(cli.isSet(uploadOpt)) + int(cli.isSet(checkOpt));
+        const QString answer = cli.value(answerOpt).toLower();
+        if (modes != 1 || !cli.isSet(moduleOpt) || (answer != "yes" && answer != "no")) {
+            std::fprintf(stderr, "korrin: give one of --auto-upload, --upload, --check with --module CODE "
+                                 "(and --answer yes or no); see --help\n");
+            return headless::kBadUsage;
+        }
+        o.mode = cli.isSet(checkOpt) ? headless::Mode::Check
+                 : cli.isSet(uploadOpt) ? headless::Mode::Upload
+                                        : headless::Mode::AutoUpload;
+        o.file = cli.value(cli.isSet(checkOpt) ? checkOpt : cli.isSet(uploadOpt) ? uploadOpt : autoOpt).toStdString();
+        o.moduleCode = cli.value(moduleOpt).toStdString();
+        o.answerYes = answer == "yes";
+        o.endpoint = endpoint;
+        return headless::run(o, store, clock);
+    }
     frmTerminal w(clock, store, [](const term::Terminal& t) -> std::unique_ptr<common::Link> {
         if (t.serial)
             return std::make_unique<common::SerialLink>(t.devicePath, t.settings, t.handshaking);
@@ -80,5 +143,5 @@ int main(int argc, char** argv)
     }
     if (quitting)
         return 0; // the run ended during start-up (a message box was waiting)
-    return app.exec();
+    return app->exec();
 }

@@ -52,7 +52,8 @@ constexpr bool tableInEnumOrder()
 }
 static_assert(tableInEnumOrder(), "module path table out of enum order");
 
-// The parity, data bits and stop bits of a settings string, "N,8,1" when it does not parse.
+} // namespace
+
 std::string lineFormat(const std::string& settings)
 {
     common::LineSettings s;
@@ -60,8 +61,6 @@ std::string lineFormat(const std::string& settings)
         return "N,8,1";
     return std::string(1, s.parity) + "," + std::to_string(s.dataBits) + "," + s.stopBits;
 }
-
-} // namespace
 
 const std::array<ModulePathRow, kModulePathCount>& modulePathTable()
 {

@@ -67,6 +67,9 @@ const ModulePathRow& modulePathRow(ModulePath p);
 std::optional<ModulePath> modulePathForCode(std::string_view code);
 std::optional<ModulePath> modulePathForMenu(std::string_view menuName);
 
+// The parity, data bits and stop bits of a settings string ("N,8,1" when it does not parse).
+std::string lineFormat(const std::string& settings);
+
 // Path groups.
 bool isNetworkPath(ModulePath p);    // the six TAV 8K paths: TCP/IP allowed
 bool isAutoUploadPath(ModulePath p); // "Auto Upload" applies; manual upload buttons hidden

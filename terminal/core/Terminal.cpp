@@ -1,5 +1,9 @@
 #include "Terminal.h"
 
+#include "common/Endpoint.h"
+#include "common/Profiles.h"
+#include "common/SettingsStore.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -539,6 +543,50 @@ Terminal::Sequence::~Sequence()
     t_.ui_.refresh();
     if (t_.onSequenceEnded)
         t_.onSequenceEnded();
+}
+
+bool LoadSettings(Terminal& t, const common::TerminalProfile& p, const common::SettingsStore& store,
+                  const common::Endpoint* endpoint, std::string& error)
+{
+    if (!p.settings.empty()) {
+        common::LineSettings ls;
+        if (!common::parseSettings(p.settings, ls)) {
+            error = "Invalid port settings \"" + p.settings + "\"";
+            return false;
+        }
+        t.settings = p.settings;
+    }
+    if (!p.commPort.empty()) {
+        short n = 0;
+        t.commPort = common::toInt16(p.commPort, n) && n > 0 ? n : 0;
+    }
+    if (!p.handshaking.empty()) {
+        short h = 0;
+        if (!common::toInt16(p.handshaking, h) || h < 0 || h > 3) {
+            error = "Invalid handshaking \"" + p.handshaking + "\"";
+            return false;
+        }
+        t.handshaking = h;
+    }
+    if (t.devicePath.empty())
+        t.devicePath = common::serialDevicePath(t.commPort, &store);
+    t.echo = p.echo;
+    t.echoText = p.echo ? ", Echo On  " : ", Echo Off  ";
+    t.aAddress = p.address;
+    t.nPort = p.port;
+    t.serial = p.serial;
+    if (endpoint) {
+        t.serial = endpoint->serial;
+        if (endpoint->serial) {
+            t.devicePath = endpoint->device;
+            if (!endpoint->settings.empty())
+                t.settings = endpoint->settings;
+        } else {
+            t.aAddress = endpoint->host;
+            t.nPort = endpoint->port;
+        }
+    }
+    return true;
 }
 
 } // namespace term

@@ -15,7 +15,9 @@
 
 namespace common {
 class SettingsStore;
-}
+struct Endpoint;
+struct TerminalProfile;
+} // namespace common
 
 namespace term {
 
@@ -230,5 +232,11 @@ private:
     bool logRetry_ = false;
     std::string pendingLog_;
 };
+
+// Start-up: the stored profile into the terminal (line settings, port and its device, echo,
+// TCP address, link kind), then this run's link when one is given. A stored value the serial
+// layer rejects stops it: false with the message to show.
+bool LoadSettings(Terminal& t, const common::TerminalProfile& p, const common::SettingsStore& store,
+                  const common::Endpoint* endpoint, std::string& error);
 
 } // namespace term
