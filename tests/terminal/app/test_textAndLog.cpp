@@ -115,8 +115,9 @@ TEST_F(TextSendTest, ControlsThatWouldDisturbTheSendAreDisabledWhileItRuns)
         "mnuOpen", "mnuProp", "Properties", "mnuHex", "mnuPace_0", "mnuPace_5", "mnuData", "mnuTAV8p",
         "mnuSLCD", "mnuACUVer", "mnuDVBVer", "mnuBDEStatus", "mnuVantorOn", "mnuPCUReset", "mnuSaveReset_0",
         "mnuModemTune", "Status", "ModVer", "SendGPS", "SendHDG", "mnuSendGPS", "mnuSendHDG", "mnuSendText",
-        "mnuParamUpload", "mnuStartLog", "OpenLogFile"};
-    const std::vector<const char*> guardedWidgets = {"chkDTR", "chkRTS", "cmdAUpload"};
+        "mnuParamUpload", "mnuStartLog", "OpenLogFile", "mnuUploadS19", "mnuStartProg", "mnuErase", "mnuBulk",
+        "mnuUpload"};
+    const std::vector<const char*> guardedWidgets = {"chkDTR", "chkRTS", "cmdAUpload", "Command5"};
     auto enabledOnes = [&] {
         std::vector<std::string> on;
         for (const char* a : guardedActions)

@@ -184,7 +184,12 @@ TEST_F(CommandTablesTest, NoCommandRunsUnderAnotherSequenceOrGoesOnPastAClosedLi
         EXPECT_FALSE(engine.mnuBulk_Click());
         EXPECT_FALSE(engine.Command5_Click());
         EXPECT_FALSE(engine.mnuRem_Click());
+        EXPECT_EQ(engine.mnuSendHex_Click(), upload::UploadEngine::TransferResult::Busy);
+        EXPECT_EQ(engine.mnuUpload_Click(), upload::UploadEngine::TransferResult::Busy);
+        upload::AutoUpload autoUpload(engine);
+        EXPECT_EQ(autoUpload.cmdAUpload_Click(), upload::UploadResult::Busy);
     }
+    EXPECT_TRUE(dialogs.empty());
     EXPECT_TRUE(writes().empty());
     // With the link closed the first line warns once and the rest are not tried.
     t.mnuOpen_Click();
