@@ -122,7 +122,12 @@ std::string findVersion(const std::vector<std::uint8_t>& image)
     auto upper = [](std::uint8_t c) { return char(c >= 'a' && c <= 'z' ? c - 32 : c); };
     const size_t last = std::min<size_t>(65523, image.size() >= 3 ? image.size() - 3 : 0);
     for (size_t p = 0; p <= last && p + 2 < image.size(); ++p) {
-        if (image[p] != 'V' || upper(image[p + 1]) != 'E' || upper(image[p + 2]) != 'R')
+        // The next "V" (an image is mostly other bytes, so it is looked for in one sweep).
+        const void* found = std::memchr(image.data() + p, 'V', last + 1 - p);
+        if (!found)
+            break;
+        p = size_t(static_cast<const std::uint8_t*>(found) - image.data());
+        if (p + 2 >= image.size() || upper(image[p + 1]) != 'E' || upper(image[p + 2]) != 'R')
             continue;
         size_t blank = p + 9;
         for (size_t i = p + 3; i <= p + 8 && i < image.size(); ++i) {
