@@ -108,33 +108,73 @@ bool bypassed(term::Terminal& t, ModuleGroup g)
 
 } // namespace
 
+namespace {
+
+void warn(term::Terminal& t, const std::string& text) { t.ui().message(text, "", Buttons::Ok, Icon::Exclamation); }
+
+// The file dialog until an existing file is chosen: empty for Cancel; error set (and shown)
+// when the file system cannot tell.
+std::string chooseExisting(term::Terminal& t, const ChooseFile& choose, const char* title, const char* filter,
+                           bool& unreadable)
+{
+    unreadable = false;
+    for (;;) {
+        const std::string chosen = choose ? choose(title, filter) : std::string();
+        if (chosen.empty())
+            return chosen;
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(chosen, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory) {
+            warn(t, ec.message());
+            unreadable = true;
+            return {};
+        }
+        if (exists)
+            return chosen;
+        warn(t, chosen + " not found!");
+    }
+}
+
+} // namespace
+
+CheckResult CheckBinFile(term::Terminal& t, const ChooseFile& choose, std::string& path, std::uint64_t& size)
+{
+    size = 0;
+    bool unreadable = false;
+    const std::string chosen = chooseExisting(t, choose, kBinDialogTitle, kBinFilter, unreadable);
+    if (chosen.empty())
+        return unreadable ? CheckResult::Unreadable : CheckResult::Cancelled;
+    path = chosen;
+    BinImage bin;
+    std::string error;
+    if (!checkBinFile(chosen, bin, error)) {
+        warn(t, error);
+        return CheckResult::Unreadable;
+    }
+    t.LogLine("PT:  File = " + chosen);
+    if (!bin.formatOk) {
+        t.ui().ask(kBinFormatWarning, "", Buttons::Ok, Icon::Exclamation, Answer::Ok);
+        return CheckResult::Refused;
+    }
+    t.LogLine("PT:  Checking file size: ");
+    size = bin.size;
+    return CheckResult::Passed;
+}
+
 CheckResult CheckUploadFile(term::Terminal& t, ModulePath path, const ChooseFile& choose, UploadFile& file)
 {
     file.verified = false;
     t.ClearScreen();
     t.LogLine("PT:  Module =" + t.moduleLabel);
-    auto warn = [&t](const std::string& text) { t.ui().message(text, "", Buttons::Ok, Icon::Exclamation); };
-
-    std::string chosen;
-    for (;;) {
-        chosen = choose ? choose(kHexDialogTitle, kHexFilter) : std::string();
-        if (chosen.empty())
-            return CheckResult::Cancelled;
-        std::error_code ec;
-        const bool exists = std::filesystem::exists(chosen, ec);
-        if (ec && ec != std::errc::no_such_file_or_directory) {
-            warn(ec.message());
-            return CheckResult::Unreadable;
-        }
-        if (exists)
-            break;
-        warn(chosen + " not found!");
-    }
+    bool unreadable = false;
+    const std::string chosen = chooseExisting(t, choose, kHexDialogTitle, kHexFilter, unreadable);
+    if (chosen.empty())
+        return unreadable ? CheckResult::Unreadable : CheckResult::Cancelled;
     file.path = chosen;
     std::vector<std::string> lines;
     std::string error;
     if (!readLines(chosen, lines, error)) {
-        warn(error);
+        warn(t, error);
         return CheckResult::Unreadable;
     }
     t.LogLine("PT:  File = " + chosen);

@@ -6,6 +6,7 @@
 #include "terminal/core/ModulePaths.h"
 #include "terminal/core/Terminal.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -39,5 +40,15 @@ using ChooseFile = std::function<std::string(const std::string& title, const std
 // (a missing file is reported and the dialog shown again), applies the rule of the path's
 // group, and on passing reads the version. file.verified is true only on Passed.
 CheckResult CheckUploadFile(term::Terminal& t, term::ModulePath path, const ChooseFile& choose, UploadFile& file);
+
+// The SLCD's binary image, checked at the start of its upload: the file is chosen ("Upload
+// Binary File"; a missing one is reported and the dialog shown again), "PT:  File = " is logged,
+// and its first two bytes must be 0xEB 0xFE, else the format warning is shown and it is refused.
+// On passing "PT:  Checking file size: " is logged and size holds the image's size in bytes.
+inline constexpr const char* kBinDialogTitle = "Upload Binary File";
+inline constexpr const char* kBinFilter = "Hex BIN Files (*.BIN)|*.BIN|All Files (*.*)|*.*";
+inline constexpr const char* kBinFormatWarning = "WARNING,\rSLDC via USB Program Mode is selected and\r"
+                                                 "Upload file does not have the correct format.\rPlease Select another file";
+CheckResult CheckBinFile(term::Terminal& t, const ChooseFile& choose, std::string& path, std::uint64_t& size);
 
 } // namespace upload

@@ -108,6 +108,17 @@ TEST_F(KorrinUpload, AnErrorTheModuleReportsEndsWithTheTransferErrorStatus)
     EXPECT_NE(history().find(",errors detected,"), std::string::npos) << history();
 }
 
+// The pseudo-terminal goes away in the middle of the transfer (the module's USB side restarts).
+TEST_F(KorrinUpload, APseudoTerminalThatClosesMidTransferEndsCancelledNeverComplete)
+{
+    Tavsim sim(simArgs({"--boot-drop-after", "6"}));
+    ASSERT_TRUE(sim.ready) << sim.output.toStdString();
+    const Outcome r = autoUpload(sim);
+    EXPECT_EQ(r.exitCode, 7) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("PT:  WARNING Upload Cancled")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("No errors detected"));
+}
+
 TEST_F(KorrinUpload, SigtermDuringTheTransferCancelsCleanly)
 {
     Tavsim sim(simArgs({}));

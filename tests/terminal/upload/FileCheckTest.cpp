@@ -130,5 +130,24 @@ TEST_F(FileCheckTest, AFileThatIsNotTextIsReportedAndRefused)
     EXPECT_NE(ui.messages[0].text.find("not a text file"), std::string::npos);
 }
 
+TEST_F(FileCheckTest, TheSlcdBinaryImageStartsWithEbFe)
+{
+    std::string path;
+    std::uint64_t size = 0;
+    files = {dir + "/none.bin", file("good.bin", std::string("\xEB\xFE", 2) + std::string(298, 'x'))};
+    EXPECT_EQ(upload::CheckBinFile(t, engine.chooseFile, path, size), CheckResult::Passed);
+    EXPECT_EQ(size, 300u);
+    EXPECT_EQ(dialogs.back(), "Upload Binary File | Hex BIN Files (*.BIN)|*.BIN|All Files (*.*)|*.*");
+    EXPECT_EQ(messages(), (std::vector<std::string>{dir + "/none.bin not found!"}));
+    EXPECT_EQ(screenLines(), (std::vector<std::string>{"PT:  File = " + path, "PT:  Checking file size: "}));
+
+    ui.messages.clear();
+    t.ClearScreen();
+    files = {file("bad.bin", std::string("\xFE\xEB", 2) + std::string(298, 'x'))};
+    EXPECT_EQ(upload::CheckBinFile(t, engine.chooseFile, path, size), CheckResult::Refused);
+    EXPECT_EQ(messages(), (std::vector<std::string>{upload::kBinFormatWarning}));
+    EXPECT_EQ(screenLines(), (std::vector<std::string>{"PT:  File = " + path}));
+}
+
 } // namespace
 } // namespace uptest
