@@ -11,6 +11,7 @@
 #include "terminal/core/ModulePaths.h"
 #include "terminal/core/TextSender.h"
 #include "terminal/upload/AutoUpload.h"
+#include "terminal/upload/SRecord.h"
 #include "terminal/upload/UploadEngine.h"
 
 #include <QCoreApplication>
@@ -39,23 +40,6 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-std::string s1(unsigned address, const std::vector<unsigned char>& data)
-{
-    std::vector<unsigned char> body = {static_cast<unsigned char>(data.size() + 3), static_cast<unsigned char>(address >> 8),
-                                       static_cast<unsigned char>(address & 0xFF)};
-    body.insert(body.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    std::string line = "S1";
-    char hex[4];
-    for (auto b : body) {
-        sum += b;
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", (~sum) & 0xFF);
-    return line + hex;
-}
-
 // An ACU image of `kib` KiB in 16-byte records, its version text in the first record, its last
 // record at 0xF003.
 std::vector<std::string> image(int kib)
@@ -63,16 +47,16 @@ std::vector<std::string> image(int kib)
     std::vector<std::string> lines = {"S00600004844521B"};
     const int records = kib * 64;
     for (int r = 0; r < records - 1; ++r) {
-        std::vector<unsigned char> data(16);
+        std::vector<std::uint8_t> data(16);
         for (int i = 0; i < 16; ++i)
-            data[size_t(i)] = static_cast<unsigned char>(r + i * 31);
+            data[size_t(i)] = std::uint8_t(r + i * 31);
         if (r == 0) {
             const std::string v = "TAV VER 7.20 ";
             std::copy(v.begin(), v.end(), data.begin());
         }
-        lines.push_back(s1(unsigned(r) * 16 % 0xF000, data));
+        lines.push_back(upload::s1Line(unsigned(r) * 16 % 0xF000, data));
     }
-    lines.push_back(s1(0xF003, {0x00, 0x01}));
+    lines.push_back(upload::s1Line(0xF003, {0x00, 0x01}));
     lines.push_back("S9030000FC");
     return lines;
 }

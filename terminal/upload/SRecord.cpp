@@ -60,6 +60,22 @@ unsigned addressBytes(char type)
     }
 }
 
+std::string s1Line(unsigned address, const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> body = {std::uint8_t(data.size() + 3), std::uint8_t(address >> 8), std::uint8_t(address)};
+    body.insert(body.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    std::string line = "S1";
+    char hex[4];
+    for (const auto b : body) {
+        sum += b;
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        line += hex;
+    }
+    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
+    return line + hex;
+}
+
 std::optional<SRecord> parseRecord(std::string_view line)
 {
     if (line.size() < 4 || line[0] != 'S' || line[1] < '0' || line[1] > '9')

@@ -23,6 +23,9 @@ struct SRecord {
 };
 // Nothing when the line is not a well-formed record (the line end is not part of the line).
 std::optional<SRecord> parseRecord(std::string_view line);
+// An S1 record of data at a 16-bit address, its count and checksum made (for images written by
+// tools and tests).
+std::string s1Line(unsigned address, const std::vector<std::uint8_t>& data);
 // Address bytes of each record type (2 for S0, S1, S5, S9; 3 for S2, S8; 4 for S3, S7).
 unsigned addressBytes(char type);
 

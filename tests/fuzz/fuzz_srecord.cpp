@@ -5,7 +5,7 @@
 // and the fragments put together are the line.
 //
 // Input: byte 0 the module path (low five bits) and the answers (bit 5); the rest is the file.
-#include "panel/FakeLink.h"
+#include "FuzzSupport.h"
 #include "terminal/core/ModulePaths.h"
 #include "terminal/upload/FileCheck.h"
 #include "terminal/upload/SRecord.h"
@@ -15,46 +15,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <utility>
-
-namespace {
-
-class Answering : public term::TerminalUi {
-public:
-    explicit Answering(bool yes) : yes_(yes) {}
-    Answer message(const std::string&, const std::string&, Buttons b, Icon) override
-    {
-        return b == Buttons::YesNo ? (yes_ ? Answer::Yes : Answer::No) : Answer::Ok;
-    }
-    void refresh() override {}
-
-private:
-    bool yes_;
-};
-
-int memoryFile()
-{
-    static const int fd = [] {
-        const int f = ::memfd_create("tessaro-fuzz-s19", 0);
-        if (f < 0)
-            std::abort();
-        return f;
-    }();
-    return fd;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 1)
         return 0;
-    const int fd = memoryFile();
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, data + 1, size - 1, 0) != ssize_t(size - 1))
-        std::abort();
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    const std::string path = fuzzsupport::memoryFile(data + 1, size - 1);
 
     std::vector<std::string> lines;
     std::string error;
@@ -87,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The whole check on a module path, as the window runs it.
     common::VirtualClock clock;
-    Answering ui(data[0] & 0x20);
+    fuzzsupport::AnsweringUi ui(data[0] & 0x20);
     term::Terminal t(clock, ui, nullptr);
     const auto p = static_cast<term::ModulePath>((data[0] & 0x1F) % term::kModulePathCount);
     bool asked = false;

@@ -5,6 +5,7 @@
 //
 // Input: byte 0 the path kind (bits 0-1), hex display (bit 2), collect flag (bit 3); byte 1
 // the chunk size; the rest is what arrives.
+#include "FuzzSupport.h"
 #include "panel/FakeLink.h"
 #include "terminal/core/Terminal.h"
 
@@ -15,12 +16,6 @@
 
 namespace {
 
-class QuietUi : public term::TerminalUi {
-public:
-    Answer message(const std::string&, const std::string&, Buttons, Icon) override { return Answer::Ok; }
-    void refresh() override {}
-};
-
 constexpr int kRounds = 6;
 
 } // namespace
@@ -30,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2)
         return 0;
     common::VirtualClock clock;
-    QuietUi ui;
+    fuzzsupport::AnsweringUi ui;
     term::Terminal t(clock, ui, [&clock](const term::Terminal&) -> std::unique_ptr<common::Link> {
         return std::make_unique<paneltest::FakeLink>(paneltest::FakeLink::Kind::Serial, clock);
     });

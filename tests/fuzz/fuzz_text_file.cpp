@@ -4,38 +4,14 @@
 // and nothing from a comment mark on.
 //
 // Input: byte 0 bit 0 chooses the parameter upload; the rest is the file.
+#include "FuzzSupport.h"
 #include "panel/FakeLink.h"
 #include "terminal/core/TextSender.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <string>
-
-namespace {
-
-class QuietUi : public term::TerminalUi {
-public:
-    Answer message(const std::string&, const std::string&, Buttons, Icon) override { return Answer::Ok; }
-    void refresh() override {}
-};
-
-// The file is kept in memory (a disk file would be written back at every close) and opened by
-// its /proc path, as the sender opens any file.
-int memoryFile()
-{
-    static const int fd = [] {
-        const int f = ::memfd_create("tessaro-fuzz-text", 0);
-        if (f < 0)
-            std::abort();
-        return f;
-    }();
-    return fd;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -43,14 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const bool parameters = data[0] & 1;
     const std::string file(reinterpret_cast<const char*>(data + 1), size - 1);
-    const int fd = memoryFile();
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, file.data(), file.size(), 0) != ssize_t(file.size()))
-        std::abort();
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    const std::string path = fuzzsupport::memoryFile(file.data(), file.size());
 
     common::VirtualClock clock;
     clock.waitStep = common::Ms{1000}; // a pacing wait is one jump of virtual time
-    QuietUi ui;
+    fuzzsupport::AnsweringUi ui;
     paneltest::LinkJournal journal;
     term::Terminal t(clock, ui, [&](const term::Terminal&) -> std::unique_ptr<common::Link> {
         return std::make_unique<paneltest::FakeLink>(paneltest::FakeLink::Kind::Serial, clock, &journal);

@@ -1,6 +1,8 @@
 #pragma once
 // S-record images for the upload tests: data records of 16 bytes from an address, a version
 // text, and an ACU image's last record (it holds "F003").
+#include "terminal/upload/SRecord.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -10,19 +12,7 @@ namespace uptest {
 
 inline std::string s1Record(unsigned address, const std::vector<std::uint8_t>& data)
 {
-    std::vector<std::uint8_t> body = {std::uint8_t(data.size() + 3), std::uint8_t(address >> 8),
-                                      std::uint8_t(address & 0xFF)};
-    body.insert(body.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    std::string line = "S1";
-    char hex[4];
-    for (auto b : body) {
-        sum += b;
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", (~sum) & 0xFF);
-    return line + hex;
+    return upload::s1Line(address, data);
 }
 
 struct Image {
