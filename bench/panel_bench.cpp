@@ -3,6 +3,8 @@
 // in-process controller that answers every query 5 ms after it leaves.
 //
 //   panel_bench [seconds]     (default 20 s per measurement)
+#include "BenchSupport.h"
+
 #include "common/SettingsStore.h"
 #include "panel/app/frmMain.h"
 
@@ -14,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -43,13 +44,6 @@ public:
     std::string describe() const override { return "bench"; }
     bool opened = false;
 };
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void runFor(int ms)
 {
@@ -112,11 +106,11 @@ int main(int argc, char** argv)
     // 2. CPU of the idle, polling panel at the default 200 ms pacing.
     w.link().setPacing(200);
     runFor(500);
-    const double c0 = cpuSeconds();
+    const double c0 = bench::cpuSeconds();
     QElapsedTimer t;
     t.start();
     runFor(seconds * 1000);
-    const double cpu = cpuSeconds() - c0;
+    const double cpu = bench::cpuSeconds() - c0;
     const double wall = double(t.elapsed()) / 1000.0;
     std::printf("idle polling panel at 200 ms: %.3f s CPU in %.1f s = %.2f s CPU per minute (%.2f %% of one core)\n", cpu,
                 wall, cpu * 60.0 / wall, 100.0 * cpu / wall);

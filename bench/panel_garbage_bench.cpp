@@ -5,7 +5,7 @@
 // without a sync error (in milliseconds and in poll cycles).
 //
 //   panel_garbage_bench [megabytes]   (default 10)
-#include "GarbageSupport.h"
+#include "BenchSupport.h"
 
 #include "common/Endpoint.h"
 #include "common/SettingsStore.h"
@@ -24,7 +24,7 @@
 
 namespace {
 
-using namespace garbage;
+using namespace bench;
 
 // Between velmar and the simulator: passes everything, or replaces what comes back by the
 // bytes it is given.

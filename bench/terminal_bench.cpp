@@ -4,6 +4,8 @@
 //      flat out, and paced at 115200 baud (11520 characters per second) to show nothing is lost.
 //
 //   terminal_bench [seconds]   (default 5 s per paced run)
+#include "BenchSupport.h"
+
 #include "common/SettingsStore.h"
 #include "terminal/app/frmTerminal.h"
 
@@ -15,21 +17,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <pty.h>
-#include <sys/resource.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Text as a device prints it: lines of 78 characters and CR LF.
 std::string sampleText(size_t n)
@@ -69,47 +60,19 @@ void screenModel(bool hex)
     t.hexDisplay = hex;
     const std::string chunk = sampleText(1024);
     const size_t total = 50u << 20; // 50 MB
-    const double c0 = cpuSeconds();
+    const double c0 = bench::cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     for (size_t sent = 0; sent < total; sent += chunk.size())
         t.OnReceive(chunk);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = cpuSeconds() - c0;
+    const double cpu = bench::cpuSeconds() - c0;
     std::printf("screen model, %s: %.1f M characters/s (%.2f s CPU for %zu MB), screen %zu characters\n",
                 hex ? "hex display" : "plain", double(total) / wall / 1e6, cpu, total >> 20, t.screen.text().size());
 }
 
-struct Pty {
-    int master = -1, slave = -1;
-    std::string path;
-    Pty()
-    {
-        char name[256] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            return;
-        termios tio{};
-        for (int fd : {master, slave}) {
-            ::tcgetattr(fd, &tio);
-            ::cfmakeraw(&tio);
-            ::tcsetattr(fd, TCSANOW, &tio);
-        }
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        path = name;
-    }
-    ~Pty()
-    {
-        ::close(master);
-        ::close(slave);
-    }
-};
-
 void throughWindow(bool hex, bool paced, int seconds)
 {
-    Pty pty;
-    if (pty.master < 0) {
-        std::printf("no pseudo-terminal\n");
-        return;
-    }
+    bench::RawPty pty(true);
     const auto dir = std::filesystem::temp_directory_path() / ("terminal-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     auto store = common::SettingsStore::atPath("KorrinUniv1", (dir / "k.ini").string());
@@ -137,7 +100,7 @@ void throughWindow(bool hex, bool paced, int seconds)
     const std::uint64_t start = w.terminal().screen.total();
     size_t written = 0;
     QElapsedTimer clockWall;
-    const double c0 = cpuSeconds();
+    const double c0 = bench::cpuSeconds();
     clockWall.start();
     QTimer writer;
     // Paced: 115200 baud is 11520 characters a second, 115 every 10 ms. Flat out: as fast as
@@ -168,7 +131,7 @@ void throughWindow(bool hex, bool paced, int seconds)
     poll.start();
     loop.exec();
     const double wall = double(clockWall.elapsed()) / 1000.0;
-    const double cpu = cpuSeconds() - c0;
+    const double cpu = bench::cpuSeconds() - c0;
     const std::uint64_t got = (w.terminal().screen.total() - start) / perChar;
     std::printf("pty -> window, %s, %s: %zu sent, %llu shown (%s), %.0f characters/s, CPU %.2f s in %.2f s (%.0f %% of "
                 "one core)\n",

@@ -4,7 +4,7 @@
 // panel strip).
 //
 //   terminal_garbage_bench [megabytes]   (default 10)
-#include "GarbageSupport.h"
+#include "BenchSupport.h"
 
 #include "common/Endpoint.h"
 #include "common/SettingsStore.h"
@@ -14,34 +14,22 @@
 #include <QLineEdit>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-using namespace garbage;
+using namespace bench;
 
 void korrin(size_t bytes, const std::filesystem::path& dir, bool panelPath)
 {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        std::exit(1);
-    }
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    RawPty pty(true);
+    const int master = pty.master;
 
     auto store = common::SettingsStore::atPath("KorrinUniv1", (dir / "KorrinUniv1.ini").string());
     store.save("Properties", "Direct", panelPath ? "CPanel" : "DATA");
     common::QtClock clock;
-    const std::string path = name;
+    const std::string path = pty.path;
     frmTerminal w(clock, store, [path](const term::Terminal& t) -> std::unique_ptr<common::Link> {
         return std::make_unique<common::SerialLink>(path, t.settings, t.handshaking);
     });
@@ -53,9 +41,9 @@ void korrin(size_t bytes, const std::filesystem::path& dir, bool panelPath)
     common::Endpoint e;
     e.device = path;
     w.Form_LoadWith(e);
-    ::close(slave);
+    pty.closeSlave();
     if (!w.terminal().linkOpen()) {
-        std::fprintf(stderr, "korrin did not open %s\n", name);
+        std::fprintf(stderr, "korrin did not open %s\n", path.c_str());
         std::exit(1);
     }
     // The bytes to send are made first, so the resident sizes compare the terminal alone.
@@ -103,7 +91,6 @@ void korrin(size_t bytes, const std::filesystem::path& dir, bool panelPath)
     else
         std::printf("  the good line showed %.0f ms after the garbage ended\n", waited);
     w.terminal().mnuOpen_Click();
-    ::close(master);
 }
 
 } // namespace

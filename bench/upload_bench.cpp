@@ -5,6 +5,8 @@
 // path prescribes) and the CPU the terminal's thread used.
 //
 //   upload_bench [KiB]   (default 64; each run takes about ten minutes at 64)
+#include "BenchSupport.h"
+
 #include "common/Link.h"
 #include "sim/AcuBoot.h"
 #include "sim/Modules.h"
@@ -22,9 +24,6 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <pty.h>
-#include <sys/resource.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,13 +31,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 constexpr double kCharMs = 10.0 * 1000.0 / 9600.0;
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_THREAD, &u); // the terminal's thread, not the far end's
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // An ACU image of `kib` KiB in 16-byte records, its version text in the first record, its last
 // record at 0xF003.
@@ -126,18 +118,10 @@ struct Result {
 
 Result runOnce(bool whole, const std::string& file, const std::vector<std::string>& lines)
 {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        std::exit(1);
-    }
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    ::close(slave);
-    FarEnd far(master);
+    bench::RawPty pty;
+    pty.closeSlave();
+    const std::string name = pty.path;
+    FarEnd far(pty.master);
 
     common::QtClock clock;
     QuietUi ui;
@@ -165,7 +149,7 @@ Result runOnce(bool whole, const std::string& file, const std::vector<std::strin
         return fragments * (7 * kCharMs + upload::kFragmentSettleMs) + upload::kLineSettleMs;
     };
     Result r;
-    const double c0 = cpuSeconds();
+    const double c0 = bench::cpuSeconds(RUSAGE_THREAD); // the terminal's thread, not the far end's
     const auto t0 = Steady::now();
     if (!whole) {
         engine.file.path = file;
@@ -188,9 +172,8 @@ Result runOnce(bool whole, const std::string& file, const std::vector<std::strin
                      + double(2 * kRebootStep.count()) + 11 * c;                 // the restart
     }
     r.wallMs = std::chrono::duration<double, std::milli>(Steady::now() - t0).count();
-    r.cpu = cpuSeconds() - c0;
+    r.cpu = bench::cpuSeconds(RUSAGE_THREAD) - c0;
     t.mnuOpen_Click();
-    ::close(master);
     return r;
 }
 

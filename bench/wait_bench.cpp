@@ -5,6 +5,8 @@
 //   3. a text file of 200 lines sent at pacing 0 ms ("as fast as the events allow").
 //
 //   wait_bench [waits]   (default 1000 pauses and 300 settles)
+#include "BenchSupport.h"
+
 #include "common/Link.h"
 #include "terminal/core/Terminal.h"
 #include "terminal/core/TextSender.h"
@@ -15,12 +17,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -110,17 +109,9 @@ int main(int argc, char** argv)
     const int pauses = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1000;
     const int settles = std::max(10, pauses * 3 / 10);
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        return 1;
-    }
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    ::close(slave); // the link opens the slave by its path, as it opens /dev/ttyUSB0
+    bench::RawPty pty;
+    pty.closeSlave();
+    const std::string name = pty.path;
 
     common::QtClock clock;
     QuietUi ui;
@@ -131,11 +122,11 @@ int main(int argc, char** argv)
     t.settings = settings;
     t.mnuOpen_Click();
     if (!t.linkOpen()) {
-        std::fprintf(stderr, "the link did not open on %s\n", name);
+        std::fprintf(stderr, "the link did not open on %s\n", name.c_str());
         return 1;
     }
     const double characterMs = 10.0 * 1000.0 / 9600.0;
-    FarEnd far(master, characterMs);
+    FarEnd far(pty.master, characterMs);
 
     // 1. Pause(6)
     std::vector<double> pause;

@@ -1,20 +1,10 @@
 #include "sim/Nmea.h"
 
+#include "common/Hex.h"
 
 namespace sim {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // The sentence type: the three letters after the two-letter talker ("$GPGLL" -> "GLL").
 std::string_view sentenceType(std::string_view s)
@@ -46,11 +36,11 @@ NmeaChecksum checkNmea(std::string_view sentence)
     if (star == std::string_view::npos)
         return NmeaChecksum::Absent;
     const std::string_view given = sentence.substr(star + 1);
-    if (sentence.empty() || sentence[0] != '$' || given.size() != 2 || hexDigit(given[0]) < 0 || hexDigit(given[1]) < 0)
+    if (sentence.empty() || sentence[0] != '$' || given.size() != 2 || common::hexDigit(given[0]) < 0 || common::hexDigit(given[1]) < 0)
         return NmeaChecksum::Bad;
-    const unsigned want = static_cast<unsigned>(hexDigit(given[0]) * 16 + hexDigit(given[1]));
+    const unsigned want = static_cast<unsigned>(common::hexDigit(given[0]) * 16 + common::hexDigit(given[1]));
     const std::string got = nmeaChecksumOf(sentence.substr(1, star - 1));
-    return static_cast<unsigned>(hexDigit(got[0]) * 16 + hexDigit(got[1])) == want ? NmeaChecksum::Good
+    return static_cast<unsigned>(common::hexDigit(got[0]) * 16 + common::hexDigit(got[1])) == want ? NmeaChecksum::Good
                                                                                     : NmeaChecksum::Bad;
 }
 

@@ -1,5 +1,7 @@
 #include "Format.h"
 
+#include "common/Hex.h"
+
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
@@ -61,14 +63,8 @@ int aH2I(const std::string& text, size_t i)
 {
     if (i >= text.size())
         return 0;
-    const char c = text[i];
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
+    const int d = common::hexDigit(text[i]);
+    return d < 0 ? 0 : d;
 }
 
 long roundEven(double v)

@@ -1,5 +1,7 @@
 #include "SRecord.h"
 
+#include "common/Hex.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,23 +11,12 @@ namespace upload {
 
 namespace {
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The byte of the hexadecimal pair at i; -1 when the pair is not there or not hexadecimal.
 int hexByte(std::string_view s, size_t i)
 {
     if (i + 1 >= s.size())
         return -1;
-    const int hi = hexDigit(s[i]), lo = hexDigit(s[i + 1]);
+    const int hi = common::hexDigit(s[i]), lo = common::hexDigit(s[i + 1]);
     return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
 }
 
@@ -34,7 +25,7 @@ unsigned lenientHex(std::string_view s, size_t from, size_t digits)
 {
     unsigned v = 0;
     for (size_t i = from; i < from + digits; ++i) {
-        const int d = i < s.size() ? hexDigit(s[i]) : -1;
+        const int d = i < s.size() ? common::hexDigit(s[i]) : -1;
         v = v * 16 + unsigned(d < 0 ? 0 : d);
     }
     return v;
