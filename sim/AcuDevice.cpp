@@ -76,14 +76,22 @@ constexpr Transponder kTransponders[] = {
     {1470, 0.8},  {1530, 0.65}, {1590, 0.9},  {1650, 0.7},  {1710, 0.6},
 };
 constexpr double kTransponderHalfWidth = 15.0; // MHz
+// The transponders stand this far below the satellite's wanted carrier, which is narrower.
+constexpr double kTransponderShare = 0.85;
+constexpr double kCarrierHalfWidth = 9.0; // MHz
 
-double spectrum(double frequency)
+// A transponder's shape: flat on top, steep flanks.
+double flank(double frequency, double centre, double halfWidth)
 {
-    double best = 0;
-    for (const auto& t : kTransponders) {
-        const double x = (frequency - t.centre) / kTransponderHalfWidth;
-        best = std::max(best, t.strength / (1.0 + x * x * x * x * x * x));
-    }
+    const double x = (frequency - centre) / halfWidth;
+    return 1.0 / (1.0 + x * x * x * x * x * x);
+}
+
+double spectrum(double frequency, double carrier)
+{
+    double best = flank(frequency, carrier, kCarrierHalfWidth);
+    for (const auto& t : kTransponders)
+        best = std::max(best, kTransponderShare * t.strength * flank(frequency, t.centre, kTransponderHalfWidth));
     return best;
 }
 
@@ -143,9 +151,20 @@ void AcuDevice::setDefaults()
     setWordParameter(param::blockZones[0].azFromHi, 1650);
     setWordParameter(param::blockZones[0].azToHi, 1950);
     params_[param::blockZones[0].elevation] = 25;
-    // PCU parameters "0" to ";".
+    // The rest of what the parameter dumps read: mode, error type, initial heading source,
+    // polarisation select, display settings, the 5 V input's offset and scale, Az Limit 8.
+    params_['E'] = 2;   // mode
+    params_['X'] = 0;   // error type
+    params_['a'] = 1;   // init heading: from the gyro
+    params_['v'] = 1;   // pol select
+    params_[127] = 1;   // DispT
+    params_[128] = 0;   // KuDisp
+    params_[130] = 0;   // 5 V offset (high byte)
+    params_[131] = 100; // 5 V scale
+    // PCU parameters "0" to ";": model index, the three loop gains, the trims (bytes, 254
+    // is -2), circlex (live), scan rate, error (live), system id, status (live).
     pcuParams_.fill(0);
-    const std::uint16_t pcuDefaults[] = {3, 40, 40, 60, 0, 0, 0, 0, 8, 0, 1, 0};
+    const std::uint16_t pcuDefaults[] = {3, 40, 40, 60, 2, 254, 12, 0, 8, 0, 1, 0};
     for (int i = 0; i < 12; ++i)
         pcuParams_[static_cast<std::size_t>('0' + i)] = pcuDefaults[i];
 }
@@ -160,6 +179,16 @@ void AcuDevice::setWordParameter(unsigned char hiCode, int value)
     value &= 0xFFFF;
     params_[hiCode] = static_cast<std::uint16_t>(value >> 8);
     params_[static_cast<unsigned char>(hiCode + 1)] = static_cast<std::uint16_t>(value & 0xFF);
+}
+
+std::uint16_t AcuDevice::pcuParameter(unsigned char code) const
+{
+    switch (code) {
+    case pcuParam::circlex: return circlex_ ? 1 : 0;
+    case pcuParam::error: return static_cast<std::uint16_t>(pcuWord3());
+    case pcuParam::stat1: return static_cast<std::uint16_t>(pcuWord1());
+    default: return pcuParams_[code];
+    }
 }
 
 std::uint16_t AcuDevice::parameter(unsigned char code) const
@@ -255,6 +284,13 @@ void AcuDevice::stepMotion(double seconds)
             elTarget_ = std::min(sat.elevation, elevationMax);
         }
     }
+    // Slow scan: the PCU turns the azimuth at its scan rate, tracking or not.
+    if (slowScan_)
+        azTarget_ = wrap3600(az_ + scanRate() * seconds);
+    // The cross-level torque drive pushes the axis at a speed that follows the drive.
+    if (clDrive_ > 0)
+        clTarget_ = std::clamp(cl_ + clDriveSign_ * (clDrive_ / fullDrive) * crossLevelRate * seconds, crossLevelMin,
+                               crossLevelMax);
     const double az0 = az_, el0 = el_, cl0 = cl_;
     const double dAz = azimuthDifference(azTarget_, az_);
     const double stepAz = azimuthRate * seconds;
@@ -293,15 +329,36 @@ double AcuDevice::pitch() const
     return 1.5 * std::sin(2 * kPi * t / 6.0 + 1.0);
 }
 
-double AcuDevice::noise(double amplitude) const
+double AcuDevice::noise(double amplitude, unsigned channel) const
 {
     if (!shipMotion_)
         return 0;
-    // A fixed pseudo-random value per 100 ms of device time, so replies are reproducible.
-    unsigned long long x = static_cast<unsigned long long>(now_.count() / 100) * 6364136223846793005ULL + 1442695040888963407ULL;
-    x ^= x >> 29;
-    const double u = static_cast<double>(x % 2001) / 1000.0 - 1.0; // -1..1
-    return amplitude * u;
+    // A fixed pseudo-random value per motion step and channel, so replies are reproducible.
+    unsigned long long x = static_cast<unsigned long long>(now_.count() / motionStep.count()) * 0x9E3779B97F4A7C15ULL +
+                           (channel + 1ULL) * 0xD1B54A32D192ED03ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    x ^= x >> 31;
+    // Two uniform values summed: most readings near the mean, as a sensor's noise is.
+    const double u1 = static_cast<double>(x & 0xFFFFu) / 65535.0;
+    const double u2 = static_cast<double>((x >> 16) & 0xFFFFu) / 65535.0;
+    return amplitude * (u1 + u2 - 1.0);
+}
+
+double AcuDevice::drift(double amplitude, unsigned channel) const
+{
+    if (!shipMotion_)
+        return 0;
+    const double t = static_cast<double>(now_.count()) / 1000.0;
+    const double p1 = 53.0 + 17.0 * (channel % 5);
+    const double p2 = 131.0 + 23.0 * (channel % 3);
+    return amplitude * (0.6 * std::sin(2 * kPi * t / p1 + 1.7 * channel) + 0.4 * std::sin(2 * kPi * t / p2 + 2.9 * channel));
+}
+
+double AcuDevice::circlexAngle() const
+{
+    const auto period = circlexPeriod.count();
+    return 2 * kPi * static_cast<double>(now_.count() % period) / static_cast<double>(period);
 }
 
 int AcuDevice::shipHeading() const
@@ -341,7 +398,7 @@ int AcuDevice::levelAt(int frequencyMHz) const
 {
     const double e = pointingError() / beamWidth;
     const double gain = satelliteDirection().elevation < 0 ? 0.0 : std::exp(-2.7726 * e * e);
-    const double level = kNoiseFloor + kPeakRise * gain * spectrum(frequencyMHz) + noise(2.0);
+    const double level = kNoiseFloor + kPeakRise * gain * spectrum(frequencyMHz, carrierFrequency_) + noise(2.0, 0);
     return std::clamp(roundInt(level), 0, 999);
 }
 
@@ -459,10 +516,12 @@ bool AcuDevice::answers(const Command& cmd)
     return true;
 }
 
-std::string AcuDevice::busyReply(const Command& cmd)
+std::string AcuDevice::busyReply(const Command& cmd, bool escaped)
 {
     // A parameter request keeps its lead and code so that a reader looking for the value at
-    // its usual place finds the busy mark there.
+    // its usual place finds the busy mark there; the PCU's answer has no code before it.
+    if (cmd.kind == Command::Kind::Line && cmd.lead() == 'n' && !escaped)
+        return reply::pcuParameterBusy();
     if (cmd.kind == Command::Kind::Line && cmd.text.size() >= 2 && (cmd.lead() == 'm' || cmd.lead() == 'n'))
         return reply::parameterBusy(cmd.lead(), static_cast<unsigned char>(cmd.text[1]));
     const auto c = static_cast<unsigned char>(cmd.lead());
@@ -471,13 +530,13 @@ std::string AcuDevice::busyReply(const Command& cmd)
     return "###";
 }
 
-std::optional<std::string> AcuDevice::execute(const Command& cmd)
+std::optional<std::string> AcuDevice::execute(const Command& cmd, bool escaped)
 {
     if (cmd.text.empty())
         return std::nullopt;
     if (cmd.kind == Command::Kind::Query)
         return query(static_cast<unsigned char>(cmd.text[0]));
-    return line(cmd.text);
+    return line(cmd.text, escaped);
 }
 
 std::optional<std::string> AcuDevice::query(unsigned char c)
@@ -518,15 +577,15 @@ std::optional<std::string> AcuDevice::query(unsigned char c)
     }
 }
 
-std::optional<std::string> AcuDevice::line(const std::string& text)
+std::optional<std::string> AcuDevice::line(const std::string& text, bool escaped)
 {
     const char lead = text[0];
     const std::string rest = text.substr(1);
     switch (lead) {
     case 'm':
-        return parameterCommand(text, params_);
+        return parameterCommand(text);
     case 'n':
-        return parameterCommand(text, pcuParams_);
+        return pcuParameterCommand(text, escaped);
     case '?':
         return pcuQuery(text);
     case 'A': case 'E': case 'I': case 'J': {
@@ -541,8 +600,9 @@ std::optional<std::string> AcuDevice::line(const std::string& text)
             tracking_ = satLoadPending_ = false;
         } else if (lead == 'I') {
             clTarget_ = std::clamp(static_cast<double>(*v), crossLevelMin, crossLevelMax);
+            clDrive_ = clDriveSign_ = 0; // a position command ends the torque drive
         } else {
-            polTarget_ = wrap3600(static_cast<double>(*v));
+            polTarget_ = std::clamp(static_cast<double>(*v), 0.0, polarisationMax);
         }
         return text;
     }
@@ -640,7 +700,7 @@ std::optional<std::string> AcuDevice::line(const std::string& text)
     }
 }
 
-std::string AcuDevice::parameterCommand(const std::string& text, std::array<std::uint16_t, 256>& bank)
+std::string AcuDevice::parameterCommand(const std::string& text)
 {
     if (text.size() < 3)
         return errorReply(text);
@@ -648,10 +708,24 @@ std::string AcuDevice::parameterCommand(const std::string& text, std::array<std:
     const auto v = decimalField(text.substr(2));
     if (!v || *v > 65535)
         return errorReply(text);
-    const bool acu = &bank == &params_;
     if (*v != 999)
-        bank[code] = static_cast<std::uint16_t>(*v);
-    return reply::parameter(text[0], code, acu ? parameter(code) : bank[code]);
+        params_[code] = static_cast<std::uint16_t>(*v);
+    return reply::parameter(text[0], code, parameter(code));
+}
+
+std::string AcuDevice::pcuParameterCommand(const std::string& text, bool escaped)
+{
+    if (text.size() < 3)
+        return errorReply(text);
+    const auto code = static_cast<unsigned char>(text[1]);
+    const auto v = decimalField(text.substr(2));
+    if (!v || *v > 65535)
+        return errorReply(text);
+    const bool live = code == pcuParam::circlex || code == pcuParam::error || code == pcuParam::stat1;
+    if (*v != 999 && !live)
+        pcuParams_[code] = static_cast<std::uint16_t>(*v);
+    const unsigned value = pcuParameter(code);
+    return escaped ? reply::parameter('n', code, value) : reply::pcuParameter(value, code);
 }
 
 std::string AcuDevice::pcuQuery(const std::string& text)
@@ -666,27 +740,13 @@ std::string AcuDevice::pcuQuery(const std::string& text)
     case 'V':
         return "PCU VER 2.31 SIM";
     case 'v':
-        // Reference sensors: tilt (cross-level, level) and the azimuth reference.
-        return reply::sensors('v', 2048 + roundInt(roll() * 20), 2048 + roundInt(pitch() * 20),
-                              2048 + roundInt(yaw() * 2));
+        return referenceSensors();
     case 'w':
-        // Rate sensors: the axis rates in degrees per second, 20 counts each.
-        return reply::sensors('w', 2048 + roundInt(clSpeed_ / 10.0 * 20 + noise(3)),
-                              2048 + roundInt(elSpeed_ / 10.0 * 20 + noise(3)),
-                              2048 + roundInt(azSpeed_ / 10.0 * 20 + noise(3)));
-    case 'x': {
-        // Loop errors in 0.005 degree counts about 128, with the conical-scan phase.
-        const auto err = [this](double tenths) {
-            return static_cast<unsigned>(std::clamp(128 + roundInt(tenths / 10.0 / 0.005 + noise(2)), 0, 255));
-        };
-        const unsigned phase = static_cast<unsigned>((now_.count() * 64 / 1000) % 64);
-        return reply::loopError(phase, err(clTarget_ - cl_), err(elTarget_ - el_),
-                                err(azimuthDifference(azTarget_, az_)));
-    }
+        return rateSensors();
+    case 'x':
+        return loopErrors();
     case 'y':
-        // Torque commands about 128, following the rates and the sea.
-        return reply::torque(128 + roundInt(clSpeed_ / 4 + roll() * 2), 128 + roundInt(elSpeed_ / 4 + pitch() * 2),
-                             128 + roundInt(azSpeed_ / 4 + yaw() * 2));
+        return torqueCommands();
     case '@': case '?': case '=':
         return reply::shipPosition(wordParameter(param::latitudeHi), (params_[param::latitudeNS] & 1) != 0,
                                    wordParameter(param::longitudeHi), (params_[param::longitudeEW] & 16) != 0);
@@ -699,13 +759,88 @@ std::string AcuDevice::pcuQuery(const std::string& text)
     }
 }
 
+// The graph streams. Each reading is the axis's own motion plus what the stabilisation leaves
+// of the sea, a slowly wandering mean and noise; in a calm sea with the antenna still every
+// reading is exactly its zero.
+
+// Reference sensors: the platform's tilt about the cross-level and level axes (40 counts a
+// degree; the cross-level axis driven off level tilts it), and the azimuth reference (2 counts
+// a degree), each about 2048.
+std::string AcuDevice::referenceSensors() const
+{
+    const double clTilt = (cl_ - 900.0) / 10.0 + 0.08 * roll() + drift(0.15, 1) + noise(0.05, 2);
+    const double lvTilt = 0.08 * pitch() + drift(0.15, 3) + noise(0.05, 4);
+    const double azRef = 0.5 * yaw() + drift(1.0, 5) + noise(0.5, 6);
+    return reply::sensors('v', sensorZero + roundInt(clTilt * tiltCounts), sensorZero + roundInt(lvTilt * tiltCounts),
+                          sensorZero + roundInt(azRef * azReferenceCounts));
+}
+
+// Rate sensors: the inertial rates of the three axes, 20 counts a degree per second about 2048.
+std::string AcuDevice::rateSensors() const
+{
+    const double t = static_cast<double>(now_.count()) / 1000.0;
+    const double sea = shipMotion_ ? 1.0 : 0.0;
+    const double rollRate = sea * 3.0 * (2 * kPi / 8.0) * std::cos(2 * kPi * t / 8.0);
+    const double pitchRate = sea * 1.5 * (2 * kPi / 6.0) * std::cos(2 * kPi * t / 6.0 + 1.0);
+    const double yawRate = sea * 1.5 * (2 * kPi / 20.0) * std::cos(2 * kPi * t / 20.0);
+    const auto count = [](double degPerSecond) { return sensorZero + roundInt(degPerSecond * rateCounts); };
+    return reply::sensors('w', count(clSpeed_ / 10.0 + 0.1 * rollRate + drift(0.05, 7) + noise(0.1, 8)),
+                          count(elSpeed_ / 10.0 + 0.1 * pitchRate + drift(0.05, 9) + noise(0.1, 10)),
+                          count(azSpeed_ / 10.0 + 0.1 * yawRate + drift(0.05, 11) + noise(0.1, 12)));
+}
+
+// Loop errors: target minus position of each axis in 0.005 degree about 0x80, with the
+// conical scan on top while circlex runs. The beam then cones around the target: the
+// cross-level and azimuth errors follow the cosine of the scan angle, the level error its
+// sine, so (cross-level, level) and (azimuth, level) both draw a ring. The phase character
+// counts the scan angle backwards in 64ths of a turn, so that the error's angle plus the phase
+// (times pi/32) stays at 0 while the scan is in step.
+std::string AcuDevice::loopErrors() const
+{
+    const double phi = circlexAngle();
+    const double coneX = circlex_ ? circlexRadius * std::cos(phi) : 0.0;
+    const double coneY = circlex_ ? circlexRadius * std::sin(phi) : 0.0;
+    const auto count = [](double degrees) {
+        return static_cast<unsigned>(std::clamp(streamZero + roundInt(degrees / loopErrorCount), 0, 255));
+    };
+    const double cl = (clTarget_ - cl_) / 10.0 + coneX + drift(0.01, 13) + noise(0.008, 14);
+    const double lv = (elTarget_ - el_) / 10.0 + coneY + drift(0.01, 15) + noise(0.008, 16);
+    const double az = azimuthDifference(azTarget_, az_) / 10.0 * std::cos(rad(el_ / 10.0)) + coneX + drift(0.01, 17) +
+                      noise(0.008, 18);
+    unsigned phase = 0;
+    if (circlex_)
+        phase = static_cast<unsigned>((64 - static_cast<long>(std::lround(phi * 64.0 / (2 * kPi))) % 64) % 64);
+    return reply::loopError(phase, count(cl), count(lv), count(az));
+}
+
+// Torque commands about 128 (0.0195 A a count): what the slew and the sea ask of each motor,
+// and the cross-level torque drive while it runs.
+std::string AcuDevice::torqueCommands() const
+{
+    const auto count = [](double v) { return std::clamp(streamZero + roundInt(v), 0, 255); };
+    return reply::torque(count(clSpeed_ / 4 + roll() * 2 + clDriveSign_ * clDrive_ / 2.0 + drift(2, 19) + noise(1.5, 20)),
+                         count(elSpeed_ / 4 + pitch() * 2 + drift(2, 21) + noise(1.5, 22)),
+                         count(azSpeed_ / 4 + yaw() * 2 + drift(2, 23) + noise(1.5, 24)));
+}
+
 std::string AcuDevice::pcuMode(const std::string& text)
 {
     const auto v = decimalField(text.substr(1));
     if (!v)
         return errorReply(text);
+    // "^3" + three digits: the cross-level torque drive of the torque drive test. A drive that
+    // starts pushes the axis back through level, away from the side it is on.
+    if (text.size() == 5 && text[1] == '3') {
+        const int drive = static_cast<int>(*v - 3000);
+        if (clDrive_ == 0)
+            clDriveSign_ = cl_ > 900 ? -1 : 1;
+        clDrive_ = drive;
+        if (drive == 0)
+            clDriveSign_ = 0;
+        return text;
+    }
     switch (*v) {
-    case 0: slowScan_ = satRef_ = false; break; // normal mode
+    case 0: slowScan_ = satRef_ = false; clDrive_ = clDriveSign_ = 0; break; // normal mode
     case 67: circlex_ = !circlex_; break;
     case 70: slowScan_ = true; break;
     case 71: satRef_ = true; break;

@@ -56,6 +56,14 @@ inline constexpr unsigned lnb18V = 1u << 5;
 inline constexpr unsigned carrierLock = 1u << 0;
 } // namespace flag
 
+// Codes of the PCU parameters (the "n" commands) the simulation itself uses.
+namespace pcuParam {
+inline constexpr unsigned char circlex = '7';  // live: 1 while circlex runs
+inline constexpr unsigned char scanRate = '8'; // slow-scan azimuth rate, tenths of a degree a second
+inline constexpr unsigned char error = '9';    // live: PCU word 3's flag bits
+inline constexpr unsigned char stat1 = ';';    // live: PCU word 1's flag bits
+} // namespace pcuParam
+
 // Codes of the ACU parameters the simulation itself uses. Multi-byte values are kept as a
 // high and a low byte under two consecutive codes, as the controller stores them.
 namespace param {
@@ -115,6 +123,8 @@ public:
     // Elevation travel, tenths of a degree.
     static constexpr double elevationMin = 0;
     static constexpr double elevationMax = 900;
+    // Polarisation travel: two turns of the feed, 360.0 in the middle.
+    static constexpr double polarisationMax = 7200;
     // Cross-level: 900 is level.
     static constexpr double crossLevelMin = 600;
     static constexpr double crossLevelMax = 1200;
@@ -128,6 +138,23 @@ public:
     static constexpr double stowElevation = 450;
     // Integration step of the axes.
     static constexpr Ms motionStep{20};
+    // Circlex (conical scan): the beam cones around the target with this radius (degrees),
+    // one turn in this time.
+    static constexpr double circlexRadius = 0.1;
+    static constexpr Ms circlexPeriod{1013};
+    // Loop errors are counted in 0.005 degree, torque commands and loop errors about 128,
+    // the sensors about 2048.
+    static constexpr double loopErrorCount = 0.005;
+    static constexpr int streamZero = 128;
+    static constexpr int sensorZero = 2048;
+    // Sensor scales: tilt counts a degree, azimuth reference counts a degree, rate counts a
+    // degree per second.
+    static constexpr double tiltCounts = 40;
+    static constexpr double azReferenceCounts = 2;
+    static constexpr double rateCounts = 20;
+    // The cross-level torque drive ("^3" + three digits): a drive of 100 moves the axis at
+    // crossLevelRate.
+    static constexpr double fullDrive = 100;
 
     // A device already on the satellite and tracking (what tests start from).
     AcuDevice();
@@ -145,10 +172,14 @@ public:
     // False for the commands the controller never answers ("C", "D" and the DVB version
     // request "wV", whose answer comes with "w!").
     static bool answers(const Command& cmd);
-    // Carries out one command; returns the reply line (no line end) or nothing.
-    std::optional<std::string> execute(const Command& cmd);
+    // Carries out one command; returns the reply line (no line end) or nothing. escaped: ESC
+    // came before it (the terminal's form of the ACU's own commands). The one difference it
+    // makes: an "n" (PCU parameter) command without ESC is passed on to the PCU, which
+    // answers in its own layout ("n040 1"); with ESC the ACU answers it in the "m" layout
+    // ("n1040").
+    std::optional<std::string> execute(const Command& cmd, bool escaped = false);
     // The reply given instead when the controller is too busy to take the command.
-    static std::string busyReply(const Command& cmd);
+    static std::string busyReply(const Command& cmd, bool escaped = false);
 
     // --- state, in tenths of a degree where angles
     double azimuth() const { return az_; }
@@ -181,6 +212,10 @@ public:
     int levelAt(int frequencyMHz) const;
     int externalAgc() const;
     bool carrierLock() const;
+    // The satellite's wanted carrier, the strongest line of its spectrum (MHz). It starts at
+    // the receiver frequency of the defaults; retuning the receiver does not move it.
+    int carrierFrequency() const { return carrierFrequency_; }
+    void setCarrierFrequency(int mhz) { carrierFrequency_ = mhz; }
 
     unsigned acuWord1() const;
     unsigned acuWord2() const;
@@ -209,7 +244,15 @@ public:
     // (the live value for the measured codes).
     std::uint16_t parameter(unsigned char code) const;
     void setParameter(unsigned char code, std::uint16_t value) { params_[code] = value; }
-    std::uint16_t pcuParameter(unsigned char code) const { return pcuParams_[code]; }
+    // What a PCU parameter read answers (the live value for the measured codes).
+    std::uint16_t pcuParameter(unsigned char code) const;
+    // The slow-scan azimuth rate, tenths of a degree a second (PCU parameter 8).
+    int scanRate() const { return pcuParams_[pcuParam::scanRate]; }
+    bool slowScan() const { return slowScan_; }
+    bool circlex() const { return circlex_; }
+    // The cross-level torque drive (0 = none) and the way it pushes (+1 up, -1 down).
+    int crossLevelDrive() const { return clDrive_; }
+    int crossLevelDriveSign() const { return clDriveSign_; }
     // Two consecutive codes as one 16-bit value (high byte first).
     int wordParameter(unsigned char hiCode) const;
     void setWordParameter(unsigned char hiCode, int value);
@@ -223,8 +266,8 @@ public:
 
 private:
     std::optional<std::string> query(unsigned char c);
-    std::optional<std::string> line(const std::string& text);
-    std::string parameterCommand(const std::string& text, std::array<std::uint16_t, 256>& bank);
+    std::optional<std::string> line(const std::string& text, bool escaped);
+    std::string parameterCommand(const std::string& text);
     std::string pcuQuery(const std::string& text);
     std::string pcuMode(const std::string& text);
     std::string receiverFrequency(const std::string& text);
@@ -238,12 +281,26 @@ private:
     double yaw() const;   // degrees
     double roll() const;  // degrees
     double pitch() const; // degrees
-    double noise(double amplitude) const;
+    // Repeatable noise in -amplitude..amplitude, its own for each channel, new every
+    // motionStep; 0 in a calm sea.
+    double noise(double amplitude, unsigned channel) const;
+    // A slowly wandering mean in -amplitude..amplitude (periods of a minute or two), its own
+    // for each channel; 0 in a calm sea.
+    double drift(double amplitude, unsigned channel) const;
+    // Where the conical scan stands in its turn now, radians 0..2 pi.
+    double circlexAngle() const;
+    std::string referenceSensors() const;
+    std::string rateSensors() const;
+    std::string loopErrors() const;
+    std::string torqueCommands() const;
+    std::string pcuParameterCommand(const std::string& text, bool escaped);
 
     Ms now_{0};
-    double az_ = 1800, el_ = 300, cl_ = 900, pol_ = 900;
-    double azTarget_ = 1800, elTarget_ = 300, clTarget_ = 900, polTarget_ = 900;
+    double az_ = 1800, el_ = 300, cl_ = 900, pol_ = 3600; // the feed rests mid-travel
+    double azTarget_ = 1800, elTarget_ = 300, clTarget_ = 900, polTarget_ = 3600;
     double azSpeed_ = 0, elSpeed_ = 0, clSpeed_ = 0; // last step, tenths per second
+    int clDrive_ = 0, clDriveSign_ = 0;
+    int carrierFrequency_ = 1150;
     bool tracking_ = false;
     bool shipMotion_ = true;
     bool slowScan_ = false, satRef_ = false, circlex_ = false;

@@ -99,6 +99,18 @@ std::string parameterBusy(char lead, unsigned char code)
     return r;
 }
 
+std::string pcuParameter(unsigned value, unsigned char code)
+{
+    std::string r = "n" + digits(value, 3) + ' ';
+    r += static_cast<char>(code);
+    return r;
+}
+
+std::string pcuParameterBusy()
+{
+    return "n###";
+}
+
 std::string pcuStatus(unsigned w1, unsigned w2, unsigned w3, unsigned w4)
 {
     std::string r = "S";

@@ -43,6 +43,11 @@ std::string tunedLevel(int level);
 std::string parameter(char lead, unsigned char code, unsigned value);
 // lead + code byte + "###": a parameter request the controller was too busy to serve
 std::string parameterBusy(char lead, unsigned char code);
+// The PCU's own answer to a parameter request the ACU passes on to it:
+// "n" + value (3 digits) + " " + code byte, e.g. "n040 1"
+std::string pcuParameter(unsigned value, unsigned char code);
+// "n###": the PCU parameter request refused while busy
+std::string pcuParameterBusy();
 // "S" + PCU words 1 to 4
 std::string pcuStatus(unsigned w1, unsigned w2, unsigned w3, unsigned w4);
 // mark ("v" or "w") + "  " + three readings(4) separated by blanks

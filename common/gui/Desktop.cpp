@@ -90,3 +90,15 @@ void quitAfter(QWidget& w, int ms, const QString& shot, const char* program, std
         w.close();
     });
 }
+
+QString dialogFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i].trimmed();
+        name.replace("(*.*)", "(*)");
+        out << name;
+    }
+    return out.join(";;");
+}

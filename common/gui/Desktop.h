@@ -21,6 +21,10 @@ int showMessageBox(QWidget* parent, const QString& title, const std::string& tex
                    QMessageBox::StandardButtons buttons,
                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+// A file dialog filter as the programs write it ("Text Files (*.txt)|*.txt|All Files (*.*)|*.*")
+// in the form the platform's dialog takes ("Text Files (*.txt);;All Files (*)").
+QString dialogFilter(const std::string& filter);
+
 class QLabel;
 class QStatusBar;
 // One framed panel of a status bar, added to it with the given stretch; tip only when not empty.

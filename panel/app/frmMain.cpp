@@ -1,6 +1,9 @@
 #include "frmMain.h"
 
+#include "GraphView.h"
+#include "frmComDiag.h"
 #include "Lamp.h"
+#include "frmMsg.h"
 #include "frmProperties.h"
 
 #include "common/SettingsStore.h"
@@ -9,6 +12,9 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QStyle>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -35,6 +41,38 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+// The dump's progress in the progress window; its Cancel stops the dump.
+class frmMain::Progress : public panel::DumpProgress {
+public:
+    explicit Progress(frmMain& w) : w_(w) {}
+    void show(const std::string& caption) override
+    {
+        if (!w_.msg_) {
+            w_.msg_ = new frmMsg(&w_);
+            w_.msg_->onCancel = [this] { w_.paramDump().cancel(); };
+        }
+        w_.msg_->showWith(caption, panel::kDumpReplies);
+    }
+    void progress(int value) override
+    {
+        if (w_.msg_)
+            w_.msg_->setValue(value);
+    }
+    void caption(const std::string& text) override
+    {
+        if (w_.msg_)
+            w_.msg_->setCaption(text);
+    }
+    void hide() override
+    {
+        if (w_.msg_)
+            w_.msg_->hide();
+    }
+
+private:
+    frmMain& w_;
+};
+
 frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::PanelLink::LinkFactory makeLink,
                  QWidget* parent)
     : QMainWindow(parent), clock_(clock), store_(store)
@@ -45,8 +83,26 @@ frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::Pane
     core_ = std::make_unique<panel::PanelCore>(shared_, main_, clock_, *this, std::move(makeLink), &store_, scan_.get());
     core_->front.changed = [this] { refresh(); };
     core_->front.onHelp = [] { openHelpPage("index.html"); };
+    graphs_ = std::make_unique<panel::PanelGraphs>(shared_, main_, *core_, *this);
+    graph().setSurface(&surface_);
     buildPanel();
     buildMenus();
+    buildGraphMenus();
+    progress_ = std::make_unique<Progress>(*this);
+    paramDump().setProgress(progress_.get());
+    graph().changed = [this] { graphChanged(); };
+    graph().onDiagStopCleared = [this] {
+        if (diag_)
+            diag_->refresh();
+    };
+    // On the first expansion the diagnostics window moves to our right edge.
+    graph().onFirstExpand = [this] {
+        if (diag_)
+            diag_->move(frameGeometry().right() + 1, y());
+    };
+    dataFiles().captionsChanged = [this] { graphChanged(); };
+    graph().redraw();
+    refreshGraph();
 
     // Flashing lamps blink on this common beat.
     blink_ = new QTimer(this);
@@ -59,7 +115,11 @@ frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::Pane
     blink_->start();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The dump and the files report to this window while they close.
+    paramDump().setProgress(nullptr);
+}
 
 QMenu* frmMain::popup(const char* objectName) const { return findChild<QMenu*>(objectName); }
 
@@ -100,7 +160,14 @@ void frmMain::buildPanel()
     txtEAgc_->setFixedWidth(QFontMetrics(txtEAgc_->font()).horizontalAdvance("000000") + 16);
     agl->addWidget(txtEAgc_);
     row->addWidget(agcBox);
+    cmdGRAPH_ = new QToolButton(central);
+    cmdGRAPH_->setObjectName("cmdGRAPH");
+    cmdGRAPH_->setIconSize(QSize(24, 24));
+    connect(cmdGRAPH_, &QToolButton::clicked, this, [this] { graph().cmdGRAPH_Click(); });
+    row->addWidget(cmdGRAPH_, 0, Qt::AlignBottom);
     outer->addLayout(row);
+    graphArea_ = buildGraph(central);
+    outer->addWidget(graphArea_);
     outer->addStretch(1);
     setCentralWidget(central);
 
@@ -262,6 +329,7 @@ QWidget* frmMain::buildIndicators(QWidget* parent)
 void frmMain::buildMenus()
 {
     auto* file = menuBar()->addMenu("&File");
+    file->setObjectName("mnuFile");
     auto* setup = file->addAction("&Printer Setup");
     setup->setObjectName("mnuSetup");
     connect(setup, &QAction::triggered, this, &frmMain::mnuSetup_Click);
@@ -412,10 +480,279 @@ void frmMain::buildMenus()
     connect(about, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 }
 
+QWidget* frmMain::buildGraph(QWidget* parent)
+{
+    auto* area = new QWidget(parent);
+    area->setObjectName("fraGraph");
+    auto* v = new QVBoxLayout(area);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(4);
+
+    auto* top = new QHBoxLayout;
+    auto* modeBox = new QVBoxLayout;
+    modeBox->setSpacing(1);
+    for (int i = 0; i < 5; ++i) {
+        label2_[size_t(i)] = new QLabel(area);
+        label2_[size_t(i)]->setObjectName(QString("Label2_%1").arg(i));
+    }
+    for (int i = 0; i < 5; ++i) {
+        auto* c = new QComboBox(area);
+        c->setObjectName(QString("Combo1_%1").arg(i));
+        c->setFocusPolicy(Qt::ClickFocus);
+        const auto& sel = graph().controls.Combo1[size_t(i)];
+        for (const auto& item : sel.items)
+            c->addItem(latin1(item));
+        // activated: also when the item shown is chosen again ("Re-Select to Center Trace").
+        connect(c, &QComboBox::activated, this, [this, i](int index) {
+            auto& sel = graph().controls.Combo1[size_t(i)];
+            sel.listIndex = index;
+            if (index >= 0 && size_t(index) < sel.items.size())
+                sel.text = sel.items[size_t(index)];
+            graph().Combo1_Click(i);
+        });
+        combo_[size_t(i)] = c;
+    }
+    modeBox->addWidget(label2_[0]);
+    modeBox->addWidget(combo_[4]);
+    top->addLayout(modeBox);
+    const struct {
+        const char* name;
+        const char* caption;
+        void (panel::GraphModel::*click)();
+    } buttons[] = {
+        {"cmdClear", panel::kClearCaption, &panel::GraphModel::cmdClear_Click},
+        {"cmdRedraw", panel::kRedrawCaption, &panel::GraphModel::cmdRedraw_Click},
+        {"cmdOffset", panel::kOffsetCaption, &panel::GraphModel::cmdOffset_Click},
+    };
+    for (const auto& b : buttons) {
+        auto* btn = new QPushButton(b.caption, area);
+        btn->setObjectName(b.name);
+        btn->setFocusPolicy(Qt::NoFocus);
+        connect(btn, &QPushButton::clicked, this, [this, click = b.click] { (graph().*click)(); });
+        if (std::string(b.name) == "cmdOffset") {
+            btn->setToolTip(panel::kOffsetTip);
+            btn->installEventFilter(this); // the right button's release undoes the last Center All
+        }
+        top->addWidget(btn, 0, Qt::AlignBottom);
+    }
+    txtNotes_ = new QLineEdit(latin1(dataFiles().txtNotes), area);
+    txtNotes_->setObjectName("txtNotes");
+    connect(txtNotes_, &QLineEdit::textChanged, this,
+            [this](const QString& t) { dataFiles().txtNotes = t.toLatin1().toStdString(); });
+    top->addWidget(txtNotes_, 1, Qt::AlignBottom);
+    v->addLayout(top);
+
+    // The trace selectors, their scales and the home-line markers beside the traces.
+    auto* body = new QHBoxLayout;
+    body->setSpacing(0);
+    auto* strip = new QWidget(area);
+    strip->setObjectName("fraTraces");
+    const int stripWidth = std::max(QFontMetrics(font()).horizontalAdvance("2 Deg /Sec /Div ") + 24, 120);
+    strip->setFixedSize(stripWidth, 480);
+    const int homeY[] = {70, 150, 230, 300};
+    for (int t = 0; t < 4; ++t) {
+        auto* c = combo_[size_t(t)];
+        c->setParent(strip);
+        c->setGeometry(2, homeY[t] - 30, stripWidth - 26, 24);
+        auto* l = label2_[size_t(t + 1)];
+        l->setParent(strip);
+        l->setGeometry(2, homeY[t] + 2, stripWidth - 4, 34);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        auto* line = new QFrame(strip);
+        line->setObjectName(QString("Line1_%1").arg(t));
+        line->setFrameShape(QFrame::HLine);
+        line->setGeometry(stripWidth - 22, homeY[t] - 1, 22, 3);
+        line->setStyleSheet("QFrame { color: #d00; background: #d00; }");
+        line1_[size_t(t)] = line;
+    }
+    body->addWidget(strip);
+    picture_ = new GraphView(surface_, area);
+    picture_->doubleClicked = [this] { graph().Picture1_DblClick(); };
+    picture_->rightClicked = [this](const QPoint& at) {
+        if (graph().xyMenuOnRightClick())
+            mnuTool2_->popup(at);
+    };
+    graph().focusPicture = [this] {
+        if (isVisible() && picture_->isEnabled())
+            picture_->setFocus();
+    };
+    body->addWidget(picture_);
+    body->addStretch(1);
+    v->addLayout(body);
+    return area;
+}
+
+void frmMain::buildGraphMenus()
+{
+    auto* file = menuBar()->findChild<QMenu*>("mnuFile");
+    mnuLog_ = new QAction("Start Data &Log", this);
+    mnuLog_->setObjectName("mnuLog");
+    connect(mnuLog_, &QAction::triggered, this, [this] { dataFiles().mnuLog_Click(); });
+    mnuSaveScreen_ = new QAction("Save Screen &Data", this);
+    mnuSaveScreen_->setObjectName("mnuSaveScreen");
+    connect(mnuSaveScreen_, &QAction::triggered, this, [this] { dataFiles().mnuSaveScreen_Click(); });
+    QAction* first = file->actions().value(0);
+    file->insertAction(first, mnuLog_);
+    file->insertAction(first, mnuSaveScreen_);
+    file->insertSeparator(first);
+
+    auto* graphMenu = new QMenu("&Graph", this);
+    graphMenu->setObjectName("mnuGraphs");
+    menuBar()->insertMenu(menuBar()->findChild<QMenu*>("mnuStat")->menuAction(), graphMenu);
+    for (int m = 0; m < panel::kGraphModes; ++m) {
+        auto* a = graphMenu->addAction(panel::kGraphMenu[size_t(m)].caption);
+        a->setObjectName(panel::kGraphMenu[size_t(m)].name);
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this, m] { graph().mnuGraph_Click(m); });
+        mnuGraph_[size_t(m)] = a;
+    }
+    graphMenu->addSeparator();
+    mnuPanel_ = graphMenu->addAction(panel::kPanelOnlyCaption);
+    mnuPanel_->setObjectName("mnuPanel");
+    mnuPanel_->setCheckable(true);
+    // "Panel Only" collapses the graph area; chosen while collapsed it shows the graph again.
+    connect(mnuPanel_, &QAction::triggered, this, [this] { graph().cmdGRAPH_Click(); });
+
+    mnuTool2_ = new QMenu(panel::kXYMenuCaption, this);
+    mnuTool2_->setObjectName("mnuTool2");
+    void (panel::GraphModel::*const xy[])() = {
+        &panel::GraphModel::mnuDSCenter_Click, &panel::GraphModel::mnuDS3D_Click,
+        &panel::GraphModel::mnuDSPhase_Click,  &panel::GraphModel::mnuDSRight_Click,
+        &panel::GraphModel::mnuDSLeft_Click,   &panel::GraphModel::mnuDSUp_Click,
+        &panel::GraphModel::mnuDSDown_Click,
+    };
+    for (size_t i = 0; i < panel::kXYMenu.size(); ++i) {
+        auto* a = mnuTool2_->addAction(panel::kXYMenu[i].caption);
+        a->setObjectName(panel::kXYMenu[i].name);
+        if (i < 3) {
+            a->setCheckable(true);
+            xyChecks_[i] = a;
+        }
+        connect(a, &QAction::triggered, this, [this, f = xy[i]] { (graph().*f)(); });
+    }
+
+    auto* tools = menuBar()->findChild<QMenu*>("mnuTools");
+    mnuDiag_ = new QAction("&Comm Diagnostics", this);
+    mnuDiag_->setObjectName("mnuDiag");
+    mnuDiag_->setCheckable(true);
+    connect(mnuDiag_, &QAction::triggered, this, &frmMain::mnuDiag_Click);
+    tools->insertAction(tools->actions().value(0), mnuDiag_);
+    mnuParamDump_ = new QAction("Parameter Dump (mA999, nA999, [?)", this);
+    mnuParamDump_->setObjectName("mnuParamDump");
+    connect(mnuParamDump_, &QAction::triggered, this, [this] { paramDump().mnuParamDump_Click(); });
+    tools->insertAction(tools->actions().value(0), mnuParamDump_);
+}
+
+void frmMain::graphChanged()
+{
+    refreshGraph();
+    picture_->update();
+}
+
+void frmMain::refreshGraph()
+{
+    auto& c = graph().controls;
+    for (int i = 0; i < 5; ++i) {
+        auto* box = combo_[size_t(i)];
+        const auto& sel = c.Combo1[size_t(i)];
+        if (box->currentIndex() != sel.listIndex)
+            box->setCurrentIndex(sel.listIndex);
+        box->setVisible(sel.visible);
+        const QString tip = latin1(i == 4 ? sel.tooltip : std::string(panel::kTraceSelectorTip));
+        if (box->toolTip() != tip)
+            box->setToolTip(tip);
+        auto* l = label2_[size_t(i)];
+        const QString text = latin1(c.Label2[size_t(i)].text);
+        if (l->text() != text)
+            l->setText(text);
+        l->setVisible(c.Label2[size_t(i)].visible);
+    }
+    for (int i = 0; i < 4; ++i)
+        line1_[size_t(i)]->setVisible(c.Line1Visible[size_t(i)]);
+    picture_->setToolTip(latin1(c.Picture1Tip));
+    for (int m = 0; m < panel::kGraphModes; ++m)
+        mnuGraph_[size_t(m)]->setChecked(c.menuChecked[size_t(m)]);
+    mnuPanel_->setChecked(c.mnuPanelChecked);
+    xyChecks_[0]->setChecked(c.autoCenter);
+    xyChecks_[1]->setChecked(c.threeAxis);
+    xyChecks_[2]->setChecked(c.showPhase);
+    cmdGRAPH_->setToolTip(latin1(c.cmdGRAPHTip));
+    cmdGRAPH_->setIcon(style()->standardIcon(c.cmdGRAPHImage == panel::GraphButtonImage::Expand
+                                                 ? QStyle::SP_ArrowDown
+                                                 : QStyle::SP_ArrowUp));
+    statusBar()->setVisible(c.statusBarShown);
+    const bool shown = graph().graphShown();
+    if (graphArea_->isVisible() != shown || !graphShownBefore_) {
+        graphShownBefore_ = true;
+        graphArea_->setVisible(shown);
+        // The window takes the height its content needs: the panel alone, or panel and graph.
+        if (centralWidget())
+            centralWidget()->adjustSize();
+        adjustSize();
+    }
+    mnuLog_->setText(dataFiles().logOpen() ? panel::kCloseDataLog : "Start Data &Log");
+    const QString caption = latin1(dataFiles().windowCaption());
+    if (windowTitle() != caption)
+        setWindowTitle(caption);
+}
+
+void frmMain::dumpFileClosed(bool) { graphChanged(); }
+
+void frmMain::diagnosticsReply(const std::string& line)
+{
+    if (diag_)
+        diag_->showResponse(line);
+}
+
+void frmMain::mnuDiag_Click()
+{
+    if (!diag_) {
+        diag_ = new frmComDiag(shared_, main_, clock_, this);
+        diag_->setWindowFlag(Qt::Tool);
+        diag_->setProperty("toolWindow", true);
+        connect(diag_, &frmComDiag::closed, this, [this] {
+            mnuDiag_->setChecked(false);
+            refresh();
+        });
+        // At the main window's right edge when the graph is shown; else where the desktop puts it.
+        if (graph().controls.windowHeight > 5000)
+            diag_->move(frameGeometry().right() + 1, y());
+    }
+    mnuDiag_->setChecked(true);
+    diag_->refresh();
+    diag_->show();
+    diag_->raise();
+}
+
+std::optional<std::string> frmMain::saveFileDialog(const std::string& filter, const std::string& fileName)
+{
+    if (saveDialogHook)
+        return saveDialogHook(filter, fileName);
+    // The replace question is asked by the caller in the system's own words.
+    const QString f = QFileDialog::getSaveFileName(this, "Save As", latin1(fileName), dialogFilter(filter), nullptr,
+                                                   QFileDialog::DontConfirmOverwrite);
+    if (f.isEmpty())
+        return std::nullopt;
+    return f.toStdString();
+}
+
+bool frmMain::askYesNo(const std::string& question)
+{
+    if (questionHook)
+        return questionHook(question);
+    return showMessageBox(this, "TAV Remote Panel", question, QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void frmMain::showError(const std::string& text) { message(text, "", Buttons::Ok, Icon::Exclamation); }
+
+void frmMain::showMessage(const std::string& text) { message(text, "", Buttons::Ok, Icon::Information); }
+
 void frmMain::Form_Load()
 {
     move(0, 0);
     show();
+    mnuDiag_Click(); // the diagnostics window opens with the panel
     core_->link.Startup();
 }
 
@@ -462,6 +799,8 @@ void frmMain::refresh()
                                                 : QString("QLineEdit { background: #ff8080; }"));
     txtEAgc_->setProperty("modemLocked", lockShown && main_.modemLocked);
 
+    if (diag_)
+        diag_->refresh();
     for (int i = 0; i < 3; ++i)
         statusPanels_[size_t(i)]->setText(latin1(main_.status[size_t(i)]));
     statusPanels_[2]->setVisible(main_.showQuery);
@@ -611,6 +950,9 @@ void frmMain::mnuExit_Click()
 
 void frmMain::closeEvent(QCloseEvent* e)
 {
+    // A log being written is closed (a dump running into it ends as cancelled): nothing
+    // written is lost.
+    dataFiles().shutdown();
     if (exiting_) {
         core_->link.timer1().setEnabled(false);
         core_->link.timer2().setEnabled(false);
@@ -623,6 +965,13 @@ void frmMain::closeEvent(QCloseEvent* e)
 
 bool frmMain::eventFilter(QObject* o, QEvent* e)
 {
+    if (e->type() == QEvent::MouseButtonRelease && o->objectName() == "cmdOffset") {
+        if (static_cast<QMouseEvent*>(e)->button() == Qt::RightButton) {
+            graph().cmdOffset_RightUp();
+            return true;
+        }
+        return false;
+    }
     if (e->type() == QEvent::MouseButtonRelease) {
         for (int i = 0; i < int(labels_.size()); ++i) {
             if (labels_[size_t(i)] && o == labels_[size_t(i)]) {

@@ -5,6 +5,8 @@
 #include "common/gui/Desktop.h"
 #include "common/gui/frmFindTAV.h"
 #include "panel/core/PanelCore.h"
+#include "panel/graphs/ImageSurface.h"
+#include "panel/graphs/PanelGraphs.h"
 #include "panel/tools/PatternScan.h"
 
 #include <QMainWindow>
@@ -12,8 +14,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
+class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -22,12 +27,15 @@ class QRadioButton;
 class QTimer;
 class QToolButton;
 class LampWidget;
+class GraphView;
+class frmMsg;
+class frmComDiag;
 
 namespace common {
 class SettingsStore;
 }
 
-class frmMain : public QMainWindow, public panel::PanelUi {
+class frmMain : public QMainWindow, public panel::PanelUi, public panel::FileUi {
     Q_OBJECT
 public:
     frmMain(common::Clock& clock, common::SettingsStore& store, panel::PanelLink::LinkFactory makeLink,
@@ -44,16 +52,37 @@ public:
     panel::Decoder& decoder() { return core_->decoder; }
     panel::Indicators& indicators() { return core_->indicators; }
     panel::PatternScan& patternScan() { return *scan_; }
+    panel::GraphModel& graph() { return graphs_->graph; }
+    panel::ParamDump& paramDump() { return graphs_->dump; }
+    panel::DataFiles& dataFiles() { return graphs_->files; }
+    const panel::ImageSurface& surface() const { return surface_; }
+    frmMsg* progressWindow() const { return msg_; }
+    frmComDiag* comDiag() const { return diag_; }
+    // Tools menu "&Comm Diagnostics": shows the window (ticked while it is open).
+    void mnuDiag_Click();
     common::SettingsStore& store() { return store_; }
     common::Clock& clock() { return clock_; }
 
     // Tests answer message boxes through this; when empty a real box is shown.
     std::function<Answer(const std::string& text, const std::string& title, Buttons, Icon)> messageHook;
 
+    // Tests answer the save dialog and the Yes/No questions through these; when empty the real
+    // dialog or box is shown.
+    std::function<std::optional<std::string>(const std::string& filter, const std::string& fileName)> saveDialogHook;
+    std::function<bool(const std::string& question)> questionHook;
+
     // PanelUi
     Answer message(const std::string& text, const std::string& title, Buttons b, Icon i) override;
     void selectAntennaButton(int index) override;
     void refresh() override;
+    void dumpFileClosed(bool wasDataLog) override;
+    void diagnosticsReply(const std::string& line) override;
+
+    // FileUi
+    std::optional<std::string> saveFileDialog(const std::string& filter, const std::string& fileName) override;
+    bool askYesNo(const std::string& question) override;
+    void showError(const std::string& text) override;
+    void showMessage(const std::string& text) override;
 
     void mnuProp_Click();
     void mnuAbout_Click();
@@ -86,6 +115,10 @@ protected:
 
 private:
     void buildMenus();
+    void buildGraphMenus();
+    QWidget* buildGraph(QWidget* parent);
+    void refreshGraph();
+    void graphChanged();
     void buildPanel();
     QWidget* buildFrontPanel(QWidget* parent);
     QWidget* buildIndicators(QWidget* parent);
@@ -127,5 +160,29 @@ private:
     QPointer<frmFindTAV> findTav_;
     bool exiting_ = false;
     int copies_ = 1;
+
+    // ---- the graph, the dump and the data files
+    panel::ImageSurface surface_;
+    std::unique_ptr<panel::PanelGraphs> graphs_;
+    QWidget* graphArea_ = nullptr;
+    GraphView* picture_ = nullptr;
+    std::array<QComboBox*, 5> combo_{};
+    std::array<QLabel*, 5> label2_{};
+    std::array<QFrame*, 4> line1_{};
+    QToolButton* cmdGRAPH_ = nullptr;
+    QLineEdit* txtNotes_ = nullptr;
+    std::array<QAction*, panel::kGraphModes> mnuGraph_{};
+    QAction* mnuPanel_ = nullptr;
+    QMenu* mnuTool2_ = nullptr;
+    std::array<QAction*, 3> xyChecks_{};
+    QAction* mnuLog_ = nullptr;
+    QAction* mnuSaveScreen_ = nullptr;
+    QAction* mnuParamDump_ = nullptr;
+    frmMsg* msg_ = nullptr;
+    frmComDiag* diag_ = nullptr;
+    QAction* mnuDiag_ = nullptr;
+    class Progress;
+    std::unique_ptr<Progress> progress_;
+    bool graphShownBefore_ = false;
 };
 

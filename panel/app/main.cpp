@@ -1,4 +1,5 @@
 // velmar: the remote panel of the TAV antenna control unit.
+#include "Headless.h"
 #include "frmMain.h"
 
 #include "common/Clock.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <QCommandLineParser>
 #include <QFile>
@@ -38,6 +40,13 @@ void startTour(frmMain& w, const QString& dir)
     struct Stop {
         const char* file;
         std::function<void(frmMain&)> press;
+        int ms = 4000; // live polling before the picture
+    };
+    const auto graphStop = [](const char* file, int mode, int ms) {
+        return Stop{file, [mode](frmMain& m) {
+                        m.link().setPacing(50);
+                        m.graph().mnuGraph_Click(mode);
+                    }, ms};
     };
     static const std::vector<Stop> stops = {
         {"antenna.png", [](frmMain&) {}},
@@ -50,6 +59,13 @@ void startTour(frmMain& w, const QString& dir)
                  m.frontPanel().Text5_KeyPress(c);
              m.frontPanel().Text5_KeyPress(panel::FrontPanel::kEnter);
          }},
+        graphStop("graph-admc.png", panel::kModeAdmc, 12000),
+        graphStop("graph-ivc.png", panel::kModeIvc, 12000),
+        graphStop("graph-v.png", panel::kModeV, 12000),
+        graphStop("graph-w.png", panel::kModeW, 12000),
+        graphStop("graph-tc.png", panel::kModeTc, 12000),
+        graphStop("graph-spectrum.png", panel::kModeSpectrum, 14000),
+        graphStop("graph-xy.png", panel::kModeXY, 14000),
     };
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [&w, dir, step](size_t i) {
@@ -64,21 +80,49 @@ void startTour(frmMain& w, const QString& dir)
             return;
         }
         stops[i].press(w);
-        QTimer::singleShot(4000, &w, [step, i] { (*step)(i + 1); });
+        QTimer::singleShot(stops[i].ms, &w, [step, i] { (*step)(i + 1); });
     };
     QTimer::singleShot(500, &w, [step] { (*step)(0); });
+}
+
+// The command-line modes run without a window (and without a display).
+bool headlessRun(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        for (const char* mode : {"--dump", "--record"})
+            if (a == mode || a.rfind(std::string(mode) + "=", 0) == 0)
+                return true;
+    }
+    return false;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("velmar");
-    QApplication::setApplicationVersion(PROGRAM_VERSION);
+    const bool headlessMode = headlessRun(argc, argv);
+    std::unique_ptr<QCoreApplication> app = headlessMode ? std::make_unique<QCoreApplication>(argc, argv)
+                                                         : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("velmar");
+    QCoreApplication::setApplicationVersion(PROGRAM_VERSION);
 
     QCommandLineParser cli;
-    cli.setApplicationDescription("TAV Remote Panel: the antenna control unit's front panel on this PC.");
+    cli.setApplicationDescription(
+        "TAV Remote Panel: the antenna control unit's front panel on this PC.\n"
+        "\n"
+        "Without a window:\n"
+        "  velmar [--connect LINK] --dump FILE\n"
+        "      the parameter dump (as Tools > Parameter Dump) into FILE;\n"
+        "  velmar [--connect LINK] --record FILE [--graph-mode N] [--seconds S]\n"
+        "      a data log in graph mode N (0 ADMC, 1 IVC, 2 V, 3 W, 4 TC, 5 Spectrum, 6 Circlex X-Y;\n"
+        "      default 0) until S seconds have passed or SIGINT/SIGTERM arrives, then closed with the\n"
+        "      parameter dump appended, as Close Data Log does.\n"
+        "Without --connect the active stored antenna profile is used; an existing FILE is replaced.\n"
+        "Progress and messages go to standard error; every record reaches the disk as it is written.\n"
+        "Exit status: 0 done (all 91 dump replies written), 2 bad usage, 3 the link could not be opened\n"
+        "or was lost, 4 the controller stopped answering during the dump, 5 the file could not be\n"
+        "created or written, 6 cancelled (a signal during the dump; a second signal ends at once).");
     cli.addHelpOption();
     cli.addVersionOption();
     QCommandLineOption connectOpt("connect",
@@ -91,28 +135,57 @@ int main(int argc, char** argv)
     QCommandLineOption traceOpt("trace", "Print every command sent and every reply with the command it was matched to.");
     cli.addOption(traceOpt);
     QCommandLineOption tourOpt("tour",
-                               "Visit the ANTENNA, SHIP, SATELLITE and a MODE screen, save a picture of each "
-                               "in DIR, then exit.",
+                               "Visit the ANTENNA, SHIP, SATELLITE and a MODE screen and the seven graph modes, "
+                               "save a picture of each in DIR, then exit.",
                                "dir");
     cli.addOption(tourOpt);
+    QCommandLineOption dumpOpt("dump", "Without a window: write the parameter dump to FILE, then exit.", "file");
+    QCommandLineOption recordOpt("record",
+                                 "Without a window: log telemetry to FILE until --seconds have passed or a signal "
+                                 "arrives, then append the parameter dump and exit.",
+                                 "file");
+    QCommandLineOption modeOpt("graph-mode", "The graph mode of --record, 0 to 6 (default 0, ADMC).", "n", "0");
+    QCommandLineOption secondsOpt("seconds", "How long --record logs (default: until SIGINT or SIGTERM).", "s");
     cli.addOption(connectOpt);
     cli.addOption(shotOpt);
     cli.addOption(quitOpt);
-    cli.process(app);
+    cli.addOption(dumpOpt);
+    cli.addOption(recordOpt);
+    cli.addOption(modeOpt);
+    cli.addOption(secondsOpt);
+    cli.process(*app);
 
     common::SettingsStore store("multTAVRemote");
     common::QtClock clock;
-    frmMain w(clock, store, panel::makeLinkFactory(&store));
 
+    std::optional<common::Endpoint> endpoint;
     if (cli.isSet(connectOpt)) {
         std::string err;
-        auto e = common::parseEndpoint(cli.value(connectOpt).toStdString(), err);
-        if (!e) {
+        endpoint = common::parseEndpoint(cli.value(connectOpt).toStdString(), err);
+        if (!endpoint) {
             std::fprintf(stderr, "velmar: %s\n", err.c_str());
             return 2;
         }
-        w.shared().endpoint = *e;
     }
+
+    if (headlessMode) {
+        velmarcli::Options o;
+        o.endpoint = endpoint;
+        o.dumpFile = cli.value(dumpOpt).toStdString();
+        o.recordFile = cli.value(recordOpt).toStdString();
+        bool okMode = true, okSeconds = true;
+        o.graphMode = cli.value(modeOpt).toInt(&okMode);
+        if (cli.isSet(secondsOpt))
+            o.seconds = cli.value(secondsOpt).toDouble(&okSeconds);
+        if (!okMode || !okSeconds) {
+            std::fprintf(stderr, "velmar: --graph-mode needs 0 to 6 and --seconds a number of seconds\n");
+            return velmarcli::kBadUsage;
+        }
+        return velmarcli::run(o, store, clock);
+    }
+
+    frmMain w(clock, store, panel::makeLinkFactory(&store));
+    w.shared().endpoint = endpoint;
 
     if (cli.isSet(traceOpt)) {
         w.link().onSent = [](const std::string& cmd) {
@@ -144,5 +217,5 @@ int main(int argc, char** argv)
         return 0; // the run ended during start-up (a message box was waiting)
     if (cli.isSet(tourOpt))
         startTour(w, cli.value(tourOpt));
-    return app.exec();
+    return app->exec();
 }

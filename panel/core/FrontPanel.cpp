@@ -152,6 +152,8 @@ void FrontPanel::familyKey(int st)
 
 void FrontPanel::cmdSHIP_Click()
 {
+    if (keyPressed)
+        keyPressed();
     const int st = m_.displayState;
     if (!isShip(st)) {
         enterFamily(16, "SHIP ", kShipPoll, " ");
@@ -185,6 +187,8 @@ void FrontPanel::cmdSHIP_Click()
 
 void FrontPanel::cmdSAT_Click()
 {
+    if (keyPressed)
+        keyPressed();
     const int st = m_.displayState;
     m_.redrawCountdown = 1;
     if (!isSat(st)) {
@@ -222,6 +226,8 @@ void FrontPanel::cmdSAT_Click()
 
 void FrontPanel::cmdANT_Click()
 {
+    if (keyPressed)
+        keyPressed();
     const int st = m_.displayState;
     if (!isAntenna(st)) {
         enterFamily(64, "ANTENNA ", kAntennaPoll, " ");
@@ -258,6 +264,8 @@ void FrontPanel::cmdANT_Click()
 
 void FrontPanel::cmdMODE_Click()
 {
+    if (keyPressed)
+        keyPressed();
     if (!isMode(m_.displayState))
         enterFamily(128, "MODE", kModePoll, "");
     else
@@ -290,12 +298,16 @@ void FrontPanel::stepMode()
 
 void FrontPanel::cmdTrack_Click()
 {
+    if (keyPressed)
+        keyPressed();
     s_.typed = m_.tracking ? "D" : "C";
     notify();
 }
 
 void FrontPanel::MenuSelect(int state)
 {
+    if (keyPressed)
+        keyPressed();
     if (!isMode(state) && !isSat(state))
         return; // the shortcut menus hold MODE and SATELLITE screens only
     // The menus pop up once their family is shown; make sure it is, so the step below stays
@@ -319,6 +331,8 @@ void FrontPanel::cmdArrow_MouseDown(int i)
 {
     if (i < 0 || i > 3)
         return;
+    if (keyPressed)
+        keyPressed();
     m_.arrowHeld = true;
     arrow_ = i;
     if (scan_)

@@ -81,6 +81,9 @@ public:
     std::function<void()> changed;
     // The graph's Clear, run when a family is entered while no screen was shown (state 0).
     std::function<void()> clearGraph;
+    // Any key of the panel (a family key, a shortcut menu entry, Tracking, an arrow), before it
+    // acts: a running spectrum sweep stops.
+    std::function<void()> keyPressed;
 
     // Arrow timing: how often a held arrow is looked at; on MODE screens the first repeat
     // comes after kRepeatDelay and then every kRepeatEvery.

@@ -521,13 +521,18 @@ void PanelLink::Timer2_Timer()
         ui_.refresh();
         return;
     }
-    if (s_.ring.read < 1) {
+    // The dump gives up at the ring's first slot, and whenever nothing it sent still waits
+    // for an answer: a reply lost to a sync error would otherwise leave it short of its end,
+    // and nothing could ever bring it there.
+    if (s_.ring.read < 1 || s_.ring.read == s_.ring.write) {
         timer2_->setEnabled(false);
         ui_.message("Error,\rTimeout while reading TAV Parameters\rClosing Log / Parameter file", "",
                     PanelUi::Buttons::Ok, PanelUi::Icon::Exclamation);
         const bool wasLog = s_.dataLog;
         s_.dataLog = false;
         EndDump();
+        if (dumpTimedOut)
+            dumpTimedOut();
         ui_.dumpFileClosed(wasLog);
         timer2_->setInterval(Ms{m_.timeoutMs});
         ui_.refresh();
@@ -536,6 +541,9 @@ void PanelLink::Timer2_Timer()
     // The parameter asked for is recorded as unanswered and the dump goes on.
     timer2_->setInterval(Ms{100});
     OnReceive("????\r");
+    // The stand-in is known not to be the answer; the decoder's complaint about its shape must
+    // not make the next line skip a command that may still be answered.
+    s_.syncErrors = 0;
 }
 
 void PanelLink::Timer1_Timer()
@@ -615,6 +623,9 @@ void PanelLink::EndDump()
     m_.dumpPos = 0;
     s_.dumpCounter = -1;
     timer3_->setInterval(Ms{m_.pacingMs});
+    // Unanswered replies of the dump shortened the reply timeout to 100 ms.
+    if (timer2_->interval() != Ms{m_.timeoutMs})
+        timer2_->setInterval(Ms{m_.timeoutMs});
 }
 
 // ---------------------------------------------------------------- errors

@@ -80,9 +80,13 @@ public:
     // Resume polling at once on the given screen.
     void Restart(int displayState);
 
-    // The dump source: start sending a sequence at the dump pacing, and end it.
+    // The dump source: start sending a sequence at the dump pacing, and end it (the pacing
+    // and the reply timeout return to their menu settings).
     void BeginDump(const std::string& sequence);
     void EndDump();
+    // The reply timeout has ended a dump (message shown, EndDump done): the dump's owner
+    // closes its file. Runs before PanelUi::dumpFileClosed.
+    std::function<void()> dumpTimedOut;
 
     // Another antenna was chosen (before its link opens).
     std::function<void()> antennaChanged;

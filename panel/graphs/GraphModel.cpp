@@ -694,12 +694,22 @@ void GraphModel::startSweep()
         redraw();
     }
     shared_.typed = "D"; // tracking off while the receiver is swept
+    trackingOffFirst_ = true;
 }
 
 std::string GraphModel::sweepNext()
 {
     if (shared_.sweepFrequency == 0)
         return {};
+    // The scheduler serves the sweep before the typed-text queue, so the "D" queued at the
+    // start would wait behind all 200 steps while the antenna tracks a receiver being swept
+    // off its carrier. It goes out first instead.
+    if (trackingOffFirst_) {
+        trackingOffFirst_ = false;
+        if (shared_.typed == "D")
+            shared_.typed.clear();
+        return "D";
+    }
     std::string command = "c" + afmtINT4(shared_.sweepFrequency) + "\r\n";
     counter_ = std::int16_t(counter_ + kSweepStep);
     shared_.sweepFrequency += kSweepStep;

@@ -197,8 +197,8 @@ public:
 
     // ---- spectrum sweep
     void startSweep();
-    // The next command of a running sweep ("c" + four digits + CR LF), advancing the sweep;
-    // empty when none runs. The send scheduler calls it while shared.sweepFrequency != 0.
+    // The next command of a running sweep: "D" (tracking off) first, then "c" + four digits +
+    // CR LF, advancing the sweep; empty when none runs. The send scheduler calls it while shared.sweepFrequency != 0.
     std::string sweepNext();
     // A decoded level for the frequency swept: kept at the current x and drawn.
     void spectrumLevel(int level);
@@ -251,6 +251,7 @@ private:
     std::array<std::int16_t, kSpectrumSlots> spectrum_{};
     int sweepFrequencySaved_ = 0;
     int trackingSaved_ = 0;
+    bool trackingOffFirst_ = false; // the sweep's first element is "D"
     bool expandedOnce_ = false;
     int redraws_ = 0;
 };

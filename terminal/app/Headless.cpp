@@ -4,6 +4,7 @@
 #include "common/Link.h"
 #include "common/Profiles.h"
 #include "common/SettingsStore.h"
+#include "common/SignalCancel.h"
 #include "terminal/core/ModulePaths.h"
 #include "terminal/core/Terminal.h"
 #include "terminal/core/TextSender.h"
@@ -11,14 +12,9 @@
 #include "terminal/upload/UploadEngine.h"
 #include "terminal/upload/UploadHistory.h"
 
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <utility>
-#include <unistd.h>
 
 namespace headless {
 
@@ -92,20 +88,6 @@ private:
     term::TerminalScreen::Mark shown_ = 0;
 };
 
-// SIGINT and SIGTERM reach the event loop through a pipe: the first cancels as the Cancel
-// button does, a second ends the program at once.
-int signalPipe[2] = {-1, -1};
-volatile std::sig_atomic_t signalsCaught = 0;
-
-void onSignal(int)
-{
-    if (signalsCaught)
-        _exit(kCancelled);
-    signalsCaught = 1;
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-
 int statusOf(upload::UploadResult r)
 {
     using R = upload::UploadResult;
@@ -177,22 +159,19 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         return r == upload::CheckResult::Passed ? kComplete : kFileRefused;
     }
 
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    // The first SIGINT or SIGTERM cancels as the Cancel button does; a second ends at once.
+    common::SignalCancel signals(
+        [&] {
+            ui.flush();
+            std::printf("\nkorrin: cancelled\n");
+            std::fflush(stdout);
+            engine.cancel();
+        },
+        kCancelled);
+    if (!signals.armed()) {
         std::perror("korrin: pipe");
         return kBadUsage;
     }
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char c;
-        while (::read(signalPipe[0], &c, 1) > 0) {
-        }
-        ui.flush();
-        std::printf("\nkorrin: cancelled\n");
-        std::fflush(stdout);
-        engine.cancel();
-    });
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
 
     t.CalibrateMSwait();
     t.mnuOpen_Click();
@@ -210,13 +189,6 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         status = statusOf(autoUpload.cmdAUpload_Click());
     }
     ui.flush();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    notifier.setEnabled(false);
-    for (int& fd : signalPipe) {
-        ::close(fd);
-        fd = -1;
-    }
     if (t.linkOpen())
         t.mnuOpen_Click();
     std::printf("\n");

@@ -42,19 +42,6 @@ namespace {
 
 constexpr int kWindowWidthTwips = 8600;
 
-// A file dialog filter as the programs write it ("Text Files (*.txt)|*.txt|All Files (*.*)|*.*")
-// in the form the platform's dialog takes ("Text Files (*.txt);;All Files (*)").
-QString dialogFilter(const std::string& filter)
-{
-    const QStringList parts = QString::fromStdString(filter).split('|');
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString name = parts[i];
-        name.replace("(*.*)", "(*)");
-        out << name;
-    }
-    return out.join(";;");
-}
 constexpr int kMinWidthTwips = 7200;
 } // namespace
 

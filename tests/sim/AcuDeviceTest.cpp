@@ -73,7 +73,7 @@ TEST(AcuDevice, ParametersAreStoredAndReadBack)
         {skew + "250\r\n", skew + "250", skew + "999\r\n", skew + "250"},
         {trackDisplay + "003\r\n", trackDisplay + "003", std::string(1, char(129)), trackDisplay + "003"},
         {"mA4660\r\n", "mA4660", "mA999\r\n", "mA4660"}, // 16-bit memory
-        {"n1050\r\n", "n1050", "n1999\r\n", "n1050"},    // PCU memory is separate
+        {"n1050\r\n", "n050 1", "n1999\r\n", "n050 1"},  // PCU memory is separate; the PCU answers
         {"mA70000\r\n", "ERR mA70000", "mA999\r\n", "mA000"},
         {"mA1x3\r\n", "ERR mA1x3", "mA999\r\n", "mA000"},
         {"m\r\n", "ERR m", "m1999\r\n", "m1000"},
@@ -138,7 +138,7 @@ TEST(AcuDevice, SetCommandsChangeWhatTheRepliesShow)
              EXPECT_EQ(ask(m, "mH999\r\n"), "mH034");
          }},
         {"polarisation moves to its target", {"J0450\r\n"}, [](sim::AcuModel& m) {
-             m.advance(Ms{10000});
+             m.advance(Ms{40000}); // from the middle of the feed's travel at 10 degrees a second
              const std::string u = ask(m, "u");
              EXPECT_EQ(numberAt(u, position(u, "G") + 1), 450);
          }},

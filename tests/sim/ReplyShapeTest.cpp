@@ -80,7 +80,7 @@ TEST(ReplyShape, EveryDecodedReplyHasItsKeyAndFieldsWhereThePanelReadsThem)
              EXPECT_EQ(at(line, k - 5), 'N') << "latitude letter five before the key";
          }},
         {"receiver", "q", "q", "", 1, 3, {{1, 4, 1150}, {6, 4, 6875}}},
-        {"polarisation", "u", "G", "", 1, 3, {{1, 4, 900}, {11, 4, 500}},
+        {"polarisation", "u", "G", "", 1, 3, {{1, 4, 3600}, {11, 4, 500}},
          [&d](const std::string& line, int) {
              const int v = position(line, "V");
              ASSERT_GT(v, 0) << "external AGC marker";

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include <QStatusBar>
 #include <QAction>
 #include <QTest>
 
@@ -27,7 +28,7 @@ TEST_F(AppFixture, FreshStartOpensAntennaOneAndShowsTheAntennaScreen)
     EXPECT_TRUE(win->findChild<QAction*>("mnuPace_2")->isChecked());  // 200 ms
     EXPECT_TRUE(win->findChild<QAction*>("mnuDVB")->isChecked());
     // Status panel 3 is hidden until "Show Query in Status Bar" is ticked.
-    EXPECT_FALSE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win.get()));
+    EXPECT_FALSE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win->statusBar()));
     EXPECT_TRUE(shown.empty());
 }
 
@@ -98,7 +99,7 @@ TEST_F(AppFixture, CloseSavesQueryAndModeButExitDoesNot)
     start();
     win->findChild<QAction*>("mnuQuery")->trigger();
     win->findChild<QAction*>("mnu70M")->trigger();
-    EXPECT_TRUE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win.get()));
+    EXPECT_TRUE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win->statusBar())); // the bar shows with the graph
     EXPECT_FALSE(win->findChild<QAction*>("mnuDVB")->isChecked());
     win->findChild<QAction*>("mnuExit")->trigger();
     EXPECT_EQ(stored("Query"), "<absent>");
@@ -116,7 +117,7 @@ TEST_F(AppFixture, CloseSavesQueryAndModeButExitDoesNot)
     win.reset();
     start();
     EXPECT_TRUE(win->findChild<QAction*>("mnu70M")->isChecked());
-    EXPECT_TRUE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win.get()));
+    EXPECT_TRUE(find<QLabel>("StatusBar1_Panel3")->isVisibleTo(win->statusBar())); // the bar shows with the graph
 }
 
 TEST_F(AppFixture, TimeoutAndPacingMenusTickOneEntry)

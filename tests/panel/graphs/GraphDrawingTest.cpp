@@ -184,6 +184,7 @@ TEST_F(GraphDrawingTest, SpectrumSegments)
 {
     main.poll = "S";
     g.mnuSpec_Click();
+    g.sweepNext(); // "D"
     g.sweepNext();
     g.spectrumLevel(45); // x = 3: from (0, 240) to (3, 195)
     g.sweepNext();

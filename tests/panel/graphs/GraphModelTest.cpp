@@ -618,6 +618,9 @@ TEST_F(GraphModelTest, SpectrumSweepCovers200FrequenciesThenRestoresTheReceiver)
         main.tracking = c.tracking;
         g.mnuSpec_Click();
         EXPECT_EQ(shared.typed, "D");
+        // Tracking goes off before the first step, not behind the whole sweep.
+        EXPECT_EQ(g.sweepNext(), "D");
+        EXPECT_EQ(shared.typed, "");
         main.frequency = 999; // moved by the sweep; the start's value is restored
         main.tracking = 8 - c.tracking;
         std::vector<std::string> sent;
@@ -652,6 +655,7 @@ TEST_F(GraphModelTest, SpectrumLevelsAreKeptAtXAndDrawn)
 {
     main.poll = kPoll1;
     g.mnuSpec_Click();
+    g.sweepNext(); // "D"
     g.sweepNext();
     g.spectrumLevel(40); // x = 3
     g.sweepNext();
