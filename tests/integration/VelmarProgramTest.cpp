@@ -1,4 +1,9 @@
-// The velmar program, offscreen, against the tavsim program over TCP on loopback.
+// The velmar program against the tavsim program: the window offscreen over TCP on loopback,
+// and the command-line dump and log over a pseudo-terminal.
+#include "sim/TavsimProcess.h"
+
+#include <QDeadlineTimer>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -96,4 +101,100 @@ TEST(VelmarProgram, CommandLineHelpVersionAndBadLinks)
         EXPECT_TRUE(r.err.contains("velmar: ")) << bad << " " << r.err.toStdString();
     }
     EXPECT_FALSE(QDir(cfg.path() + "/tessaro").exists()) << "nothing stored by a refused start";
+}
+
+// ---------------------------------------------------------------- without a window
+
+namespace {
+
+QStringList fileLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromLatin1(f.readAll()).split("\r\n");
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.pop_back();
+    return lines;
+}
+
+} // namespace
+
+TEST(VelmarHeadless, DumpOverAPseudoTerminalWritesAllReplies)
+{
+    tavsimtest::Tavsim sim({"--no-tcp", "--no-discovery"});
+    ASSERT_TRUE(sim.ready && !sim.ptyPath.isEmpty()) << sim.output.toStdString();
+    QTemporaryDir cfg;
+    const QString file = cfg.filePath("param_Leg.txt");
+    const ProgramRun r = runVelmar({"--connect", "serial:" + sim.ptyPath, "--dump", file}, cfg.path(), 60000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Reading PCU Parameters")) << r.err.toStdString();
+    const QStringList lines = fileLines(file);
+    ASSERT_EQ(lines.size(), 2 + 91) << lines.join("\n").toStdString();
+    EXPECT_EQ(lines[0], "'ACU Parameter Dump - Legacy Mode");
+    EXPECT_TRUE(lines[3].startsWith("'S")) << lines[3].toStdString();
+    EXPECT_TRUE(lines[5].startsWith("mB\t")) << lines[5].toStdString();
+    EXPECT_FALSE(lines.join("\n").contains("????"));
+}
+
+TEST(VelmarHeadless, RecordLogsUntilTheTimeIsUpThenAppendsTheDump)
+{
+    tavsimtest::Tavsim sim({"--no-tcp", "--no-discovery"});
+    ASSERT_TRUE(sim.ready && !sim.ptyPath.isEmpty()) << sim.output.toStdString();
+    QTemporaryDir cfg;
+    const QString file = cfg.filePath("ivc.csv");
+    const ProgramRun r = runVelmar(
+        {"--connect", "serial:" + sim.ptyPath, "--record", file, "--graph-mode", "1", "--seconds", "4"}, cfg.path(),
+        60000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = fileLines(file);
+    ASSERT_GT(lines.size(), 1 + 2 + 91);
+    EXPECT_EQ(lines[0], "Time,CL,LV,AZ,Rel,Phase,LAT,LON,ExtAGC,Stat123 RL,Notes,Velmar DISP ivc (Loop Error) Log File");
+    const int dumpAt = int(lines.indexOf("'ACU Parameter Dump - Legacy Mode"));
+    ASSERT_GT(dumpAt, 1) << "records before the dump";
+    EXPECT_EQ(lines.size() - dumpAt, 2 + 91);
+    EXPECT_EQ(lines[1].count(','), 5) << lines[1].toStdString();
+}
+
+TEST(VelmarHeadless, SigtermEndsARecordingAsCloseDataLogDoes)
+{
+    tavsimtest::Tavsim sim({"--no-tcp", "--no-discovery"});
+    ASSERT_TRUE(sim.ready && !sim.ptyPath.isEmpty()) << sim.output.toStdString();
+    QTemporaryDir cfg;
+    const QString file = cfg.filePath("admc.csv");
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", cfg.path());
+    p.setProcessEnvironment(env);
+    p.start(VELMAR_PATH, {"--connect", "serial:" + sim.ptyPath, "--record", file});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    // Bounded: until the log has records (the header and one more line), at most 20 s.
+    QDeadlineTimer deadline(20000);
+    while (fileLines(file).size() < 2 && !deadline.hasExpired())
+        p.waitForFinished(200);
+    ASSERT_GE(fileLines(file).size(), 2) << QString::fromLatin1(p.readAllStandardError()).toStdString();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(40000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << QString::fromLatin1(p.readAllStandardError()).toStdString();
+    const QStringList lines = fileLines(file);
+    EXPECT_TRUE(lines[0].startsWith("Time,El,Az,CL,Rel,Hdd,AGC,LAT,LON,ExtAGC,Stat123 RL,")) << lines[0].toStdString();
+    const int dumpAt = int(lines.indexOf("'ACU Parameter Dump - Legacy Mode"));
+    ASSERT_GT(dumpAt, 1);
+    // Records go on into the log while its closing dump runs (a status reply is an ADMC sample).
+    const QRegularExpression record("^\\d\\d:\\d\\d:\\d\\d,");
+    const auto dumpLines = std::count_if(lines.begin() + dumpAt, lines.end(),
+                                         [&](const QString& l) { return !record.match(l).hasMatch(); });
+    EXPECT_EQ(dumpLines, 2 + 91);
+}
+
+TEST(VelmarHeadless, StatusesForBadUsageAndALinkThatDoesNotOpen)
+{
+    QTemporaryDir cfg;
+    EXPECT_EQ(runVelmar({"--dump", cfg.filePath("a"), "--record", cfg.filePath("b")}, cfg.path()).exitCode, 2);
+    EXPECT_EQ(runVelmar({"--record", cfg.filePath("b"), "--graph-mode", "9"}, cfg.path()).exitCode, 2);
+    const ProgramRun r = runVelmar({"--connect", "serial:" + cfg.filePath("no-such-device"), "--dump", cfg.filePath("a")},
+                                   cfg.path(), 30000);
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(cfg.filePath("a")));
 }
