@@ -97,6 +97,7 @@ double spectrum(double frequency, double carrier)
 
 constexpr int kNoiseFloor = 250;  // level with no satellite in the beam
 constexpr int kPeakRise = 600;    // level rise on a full transponder, on target
+constexpr int kSpectrumFloor = 200; // status AGC below the spectrum's zero
 
 } // namespace
 
@@ -864,7 +865,9 @@ std::string AcuDevice::receiverFrequency(const std::string& text)
     case 35: lnb18V_ = true; break;
     default: setWordParameter(param::frequencyHi, static_cast<int>(*v)); break;
     }
-    return reply::tunedLevel(signalLevel());
+    // The level in the receiver's spectrum units: the status AGC less its floor, a third of
+    // it, so a sweep's trace (noise about 17, the carrier about 217) fits the panel's chart.
+    return reply::tunedLevel(std::clamp((signalLevel() - kSpectrumFloor) / 3, 0, 999));
 }
 
 std::string AcuDevice::nmea(const std::string& text)

@@ -1,5 +1,6 @@
 // velmar: the remote panel of the TAV antenna control unit.
 #include "Headless.h"
+#include "frmComDiag.h"
 #include "frmMain.h"
 
 #include "common/Clock.h"
@@ -40,7 +41,8 @@ void startTour(frmMain& w, const QString& dir)
     struct Stop {
         const char* file;
         std::function<void(frmMain&)> press;
-        int ms = 4000; // live polling before the picture
+        int ms = 4000;      // live polling before the picture
+        bool diag = false;  // a picture of the diagnostics window instead of the main window
     };
     const auto graphStop = [](const char* file, int mode, int ms) {
         return Stop{file, [mode](frmMain& m) {
@@ -65,13 +67,24 @@ void startTour(frmMain& w, const QString& dir)
         graphStop("graph-w.png", panel::kModeW, 12000),
         graphStop("graph-tc.png", panel::kModeTc, 12000),
         graphStop("graph-spectrum.png", panel::kModeSpectrum, 14000),
-        graphStop("graph-xy.png", panel::kModeXY, 14000),
+        // Circlex on, so the loop errors trace its ring.
+        {"graph-xy.png", [](frmMain& m) {
+             m.link().setPacing(50);
+             m.graph().mnuGraph_Click(panel::kModeXY);
+             m.shared().oneShot = "^0067\r\n";
+         }, 14000},
+        // The diagnostics window after "? S" and its answer.
+        {"comm-diagnostics.png", [](frmMain& m) {
+             m.mnuDiag_Click();
+             m.comDiag()->logic().cmdRepeat_Click(1);
+         }, 3000, true},
     };
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [&w, dir, step](size_t i) {
         if (i > 0) {
             const QString file = dir + "/" + stops[i - 1].file;
-            if (w.grab().save(file))
+            QWidget* shown = stops[i - 1].diag ? static_cast<QWidget*>(w.comDiag()) : &w;
+            if (shown->grab().save(file))
                 std::printf("screenshot: %s\n", qPrintable(file));
             std::fflush(stdout);
         }
