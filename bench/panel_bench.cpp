@@ -1,12 +1,14 @@
 // Panel benchmark: how evenly the send scheduler paces commands on the real clock, and how much
-// CPU the idle, polling panel costs. The panel runs whole (main window offscreen) against an
-// in-process controller that answers every query 5 ms after it leaves.
+// CPU the idle, polling panel costs, and the panel with a graph shown at 50 ms pacing. The panel
+// runs whole (main window offscreen) against the simulated controller, in-process, which answers
+// each query 5 ms after it leaves.
 //
 //   panel_bench [seconds]     (default 20 s per measurement)
 #include "BenchSupport.h"
 
 #include "common/SettingsStore.h"
 #include "panel/app/frmMain.h"
+#include "sim/AcuModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,7 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A link that timestamps every departure and answers each query with a line of the right shape.
+// A link that timestamps every departure and hands it to the simulated controller, whose
+// answer arrives 5 ms later.
 class AnsweringLink : public common::Link {
 public:
     std::vector<Clock::time_point> departures;
@@ -32,17 +35,24 @@ public:
     bool write(const std::string& bytes) override
     {
         departures.push_back(Clock::now());
-        if (bytes == "C" || bytes == "D")
-            return true;
+        acu_.receive(bytes);
         QTimer::singleShot(5, [this] {
-            if (onData)
-                onData("S@@@@L0600   \r");
+            const auto now = Clock::now();
+            acu_.advance(std::chrono::duration_cast<common::Ms>(now - last_));
+            last_ = now;
+            const std::string out = acu_.takeOutput();
+            if (onData && !out.empty())
+                onData(out);
         });
         return true;
     }
     bool outputDrained() override { return true; }
     std::string describe() const override { return "bench"; }
     bool opened = false;
+
+private:
+    sim::AcuModel acu_;
+    Clock::time_point last_ = Clock::now();
 };
 
 void runFor(int ms)
@@ -114,6 +124,24 @@ int main(int argc, char** argv)
     const double wall = double(t.elapsed()) / 1000.0;
     std::printf("idle polling panel at 200 ms: %.3f s CPU in %.1f s = %.2f s CPU per minute (%.2f %% of one core)\n", cpu,
                 wall, cpu * 60.0 / wall, 100.0 * cpu / wall);
+
+    // 3. CPU with a graph shown, polling at 50 ms: ADMC (a sample with each status reply) and
+    //    DispIVC (a sample with each loop-error reply, the chart scrolling once it is full).
+    w.link().setPacing(50);
+    for (const int mode : {panel::kModeAdmc, panel::kModeIvc}) {
+        w.graph().mnuGraph_Click(mode);
+        runFor(500);
+        const int before = w.graph().sampleCounter();
+        const double g0 = bench::cpuSeconds();
+        QElapsedTimer gt;
+        gt.start();
+        runFor(seconds * 1000);
+        const double gcpu = bench::cpuSeconds() - g0;
+        const double gwall = double(gt.elapsed()) / 1000.0;
+        std::printf("graph %s shown, pacing 50 ms: %.3f s CPU in %.1f s (%.2f %% of one core), sample counter %d -> %d\n",
+                    mode == panel::kModeAdmc ? "ADMC" : "DispIVC", gcpu, gwall, 100.0 * gcpu / gwall, before,
+                    int(w.graph().sampleCounter()));
+    }
 
     w.link().Shutdown();
     std::filesystem::remove_all(dir);
