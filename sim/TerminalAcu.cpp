@@ -47,11 +47,12 @@ void TerminalAcu::handle(const Received& r)
         break;
     }
     const Command cmd = Command::line(r.text);
+    // ESC before a PCU parameter read gives the terminal's answer layout.
     if (!AcuDevice::answers(cmd)) {
-        device_.execute(cmd);
+        device_.execute(cmd, r.escaped);
         return;
     }
-    if (const auto a = device_.execute(cmd))
+    if (const auto a = device_.execute(cmd, r.escaped))
         say(*a);
 }
 
