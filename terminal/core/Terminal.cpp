@@ -274,7 +274,15 @@ void Terminal::send(const std::string& bytes)
     // sending. TxSettle sleeps until then.
     const std::chrono::microseconds now = clock_.now();
     lineFreeAt_ = std::max(lineFreeAt_, now) + link_->characterTime() * long(bytes.size());
+    floorLineFree_ = std::max(floorLineFree_, floorAt_) + link_->characterTime() * long(bytes.size());
 }
+
+double Terminal::floorMs() const
+{
+    return double(std::max(floorAt_, floorLineFree_).count()) / 1000.0;
+}
+
+void Terminal::resetFloor() { floorAt_ = floorLineFree_ = std::chrono::microseconds{0}; }
 
 void Terminal::setDtr(bool on)
 {
@@ -463,6 +471,7 @@ void Terminal::Pause(Ms duration)
 {
     if (abortFlag != 0)
         return;
+    floorAt_ += std::chrono::duration_cast<std::chrono::microseconds>(duration);
     clock_.waitUntil([this] { return abortFlag != 0; }, duration);
 }
 
@@ -470,6 +479,7 @@ void Terminal::TxSettle(int n)
 {
     if (abortFlag != 0)
         return;
+    floorAt_ = std::max(floorAt_, floorLineFree_);
     if (open_ && link_) {
         const Ms start = clock_.now();
         // The line's own arithmetic says when the bytes will have left: sleep until then.

@@ -159,6 +159,11 @@ public:
     // needs to send what it holds (bytes x bits per character / baud), then until the driver
     // agrees (re-asked every kDrainRecheck, at most kDrainBound in all).
     void TxSettle(int n);
+    // The floor of what has run since resetFloor(): every Pause, every TxSettle's settle and
+    // every character's line time (characters queued behind each other, a settle waiting for
+    // the line), as if every answer came at once. The upload benchmark compares wall time to it.
+    double floorMs() const;
+    void resetFloor();
     // Up to 2 s for any text in the reply buffer; true when some came.
     bool WaitForReply();
     // As WaitForReply; when nothing came the reply buffer becomes "??" and "Command Timed Out
@@ -223,6 +228,8 @@ private:
     bool sequence_ = false;
     // When the line will have sent everything written so far (on the clock, microseconds).
     std::chrono::microseconds lineFreeAt_{0};
+    // The floor's own clock and its line (see floorMs).
+    std::chrono::microseconds floorAt_{0}, floorLineFree_{0};
     std::string lastErrorShown_;
     // Sending waits for a TCP reconnect while events flow: text sent meanwhile (a key) waits
     // here and follows in order.

@@ -90,6 +90,26 @@ TEST(TerminalWaits, TxSettleSleepsForTheLinesOwnTimeFirst)
     EXPECT_EQ(f.clock.now(), *f.link->drainedAt);
 }
 
+// The floor the upload benchmark measures against: pauses and settles in sequence, the line's
+// time only where a settle waits for it (a pause runs while the line sends), answers at once.
+TEST(TerminalWaits, TheFloorCountsWhatTheWaitsAndTheLinePrescribe)
+{
+    TerminalFixture f;
+    f.openSerial();
+    f.link->charTime = std::chrono::microseconds{1000};
+    f.t.resetFloor();
+    f.t.CommOut(std::string(7, 'x')); // 7 ms on the line
+    f.t.TxSettle(6);                  // after the line: 13
+    f.t.CommOut(std::string(50, 'x')); // 50 ms on the line, from 13
+    f.t.Pause(Ms{20});                 // runs while the line sends: 33, line free at 63
+    EXPECT_DOUBLE_EQ(f.t.floorMs(), 63.0);
+    f.t.TxSettle(15);                  // waits for the line: 63 + 15
+    f.t.WaitForReply();                // an answer counts as coming at once
+    EXPECT_DOUBLE_EQ(f.t.floorMs(), 78.0);
+    f.t.resetFloor();
+    EXPECT_DOUBLE_EQ(f.t.floorMs(), 0.0);
+}
+
 TEST(TerminalWaits, TxSettleWithTheLinkClosedOnlyDelays)
 {
     TerminalFixture f;
