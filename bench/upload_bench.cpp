@@ -45,6 +45,16 @@ struct PathBench {
 
 const PathBench kPaths[] = {
     {"TAV8a", "acu-boot", 0xF003, "TAV VER 7.20 "},
+    {"TAV8p", "pcu-boot", 0xF803, "UNIT VER 7.05 "},
+    {"TAV8mdb", "mde-boot", 0xF089, "UNIT VER 7.05 "},
+    {"TAV8m1", "modem-boot", 0xF080, "UNIT VER 7.05 "},
+    {"CPCU", "brine-boot", 0xF803, "UNIT VER 4.12 "},
+    {"USBpcu", "pcu-usb", 0xF803, "UNIT VER 7.05 "},
+    {"SPG2pcu", "pcu-service", 0xF803, "UNIT VER 7.05 "},
+    {"USBmdb", "mde-usb", 0xF089, "UNIT VER 7.05 "},
+    {"Vantor", "vantor-boot", 0xE003, "UNIT VER 7.05 "},
+    {"OrlaPCU", "orla-boot", 0xF003, "UNIT VER 7.05 "},
+    {"SLCD", "slcd", 0, "", true},
 };
 
 // An S-record image of `kib` KiB in 16-byte records (addresses wrap below 0xF000), the version

@@ -1,5 +1,7 @@
 #include "sim/TerminalAcu.h"
 
+#include <utility>
+
 namespace sim {
 
 namespace {
@@ -12,6 +14,29 @@ ByteRole acuRole(unsigned char c)
 }
 
 } // namespace
+
+std::string NetworkSettings::listing() const
+{
+    const std::pair<const char*, const std::string*> entries[] = {
+        {"IP", &ip},       {"NM", &mask},     {"GW", &gateway},   {"P0", &tcpPort0},  {"P1", &tcpPort1},
+        {"UP", &udpPort},  {"BC", &baudMC},   {"BA", &baudNmeaA}, {"BB", &baudNmeaB},
+    };
+    std::string out;
+    for (const auto& [key, value] : entries)
+        out += std::string(key) + "=" + *value + "\r";
+    out.pop_back(); // the last CR is the line end's
+    return out;
+}
+
+bool TerminalAcu::busyNow()
+{
+    ++reads_;
+    if (refuseNext_ > 0) {
+        --refuseNext_;
+        return true;
+    }
+    return busyEvery_ > 0 && reads_ % static_cast<unsigned long>(busyEvery_) == 0;
+}
 
 TerminalAcu::TerminalAcu(AcuDevice& device) : TerminalModule(lineEnd::crLfPrompt, acuRole), device_(device) {}
 
@@ -37,6 +62,21 @@ void TerminalAcu::handle(const Received& r)
     case ']':
         say(*mde_.answer(r.text));
         return;
+    case 'm':
+    case 'n':
+        // A read ("999" for the value): refused with the busy mark when one is due.
+        if (r.text.size() == 5 && r.text.compare(2, 3, "999") == 0 && busyNow()) {
+            say(AcuDevice::busyReply(Command::line(r.text), r.escaped));
+            return;
+        }
+        break;
+    case '[':
+        // The interface's network settings (the ESC form keeps answering its own text).
+        if (r.text == "[?" && !r.escaped) {
+            say(network_.listing());
+            return;
+        }
+        break;
     case '$':
         if ((isPositionSentence(r.text) || isHeadingSentence(r.text)) && !nmea_.take(r.text)) {
             say("ERR " + r.text);

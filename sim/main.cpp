@@ -3,7 +3,10 @@
 #include "sim/AcuBoot.h"
 #include "sim/DiscoveryResponder.h"
 #include "sim/Modules.h"
+#include "sim/PcuOptions.h"
 #include "sim/SimServer.h"
+#include "sim/VantorOptions.h"
+#include "sim/TerminalAcu.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -115,6 +118,8 @@ int main(int argc, char* argv[])
     const QList<const QCommandLineOption*> bootOpts = {&bootStartOpt, &bootVersionOpt, &bootSilentOpt, &bootRefuseRecordOpt, &bootRefuseEraseOpt, &bootDropOpt, &bootImageOpt};
     for (const QCommandLineOption* o : bootOpts)
         parser.addOption(*o);
+    const tavsim::VantorOptions vantorOptions(parser);
+    tavsim::PcuOptions pcuOptions(parser);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
@@ -150,8 +155,9 @@ int main(int argc, char* argv[])
             fail(QStringLiteral("--module \"%1\" is not one of %2").arg(module, moduleNames.join(QStringLiteral(", "))));
         // The reply faults and the prompt belong to the ACU's panel port; the link drop is
         // the transport's and works for every module.
+        // acu-terminal refuses parameter reads with --busy-every as the panel-facing ACU does.
         for (const QCommandLineOption* o : {&delayOpt, &dropOpt, &garbleOpt, &busyOpt, &promptOpt})
-            if (parser.isSet(*o))
+            if (parser.isSet(*o) && !(o == &busyOpt && module == QLatin1String("acu-terminal")))
                 fail(QStringLiteral("--%1 applies to the panel-facing ACU only, not with --module").arg(o->names().constFirst()));
         // The upload's states and faults belong to acu-boot.
         BootSetup boot;
@@ -178,9 +184,12 @@ int main(int argc, char* argv[])
                 boot.faults.dropLinkAfterRecords = count(parser, bootDropOpt);
             boot.image = parser.value(bootImageOpt).toStdString();
         }
-        options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter, boot](sim::AcuDevice& shared) {
+        options.linkDevice = [name = module.toStdString(), drop = options.faults.dropLinkAfter, boot,
+                              busyEvery = options.faults.busyEvery](sim::AcuDevice& shared) {
             std::unique_ptr<sim::TerminalModule> m = sim::makeModule(name, shared);
             m->setDropLinkAfter(drop);
+            if (auto* acu = dynamic_cast<sim::TerminalAcu*>(m.get()))
+                acu->setBusyEvery(busyEvery);
             if (auto* b = dynamic_cast<sim::AcuBoot*>(m.get())) {
                 b->setStart(boot.start);
                 b->setVersion(boot.version);
@@ -198,6 +207,10 @@ int main(int argc, char* argv[])
         for (const QCommandLineOption* o : bootOpts)
             if (parser.isSet(*o))
                 fail(QStringLiteral("--%1 applies to --module acu-boot only").arg(o->names().constFirst()));
+    if (QString error; !vantorOptions.apply(module, options, error))
+        fail(error);
+    if (QString error; !pcuOptions.apply(module, options, error))
+        fail(error);
     sim::DiscoveryOptions discovery;
     discovery.address = options.address;
     const bool answerSearch = !parser.isSet(noDiscoveryOpt);
@@ -222,6 +235,7 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
 
     sim::SimServer server(options);
+    pcuOptions.attach(server);
     server.device().setShipMotion(!parser.isSet(calmOpt));
     if (!parser.isSet(onTargetOpt))
         server.device().powerUp();
@@ -265,6 +279,7 @@ int main(int argc, char* argv[])
     const int rc = app.exec();
     responder.stop();
     server.stop();
+    pcuOptions.detach();
     say(QStringLiteral("stopped"));
     return rc;
 }

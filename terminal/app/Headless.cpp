@@ -8,6 +8,7 @@
 #include "terminal/core/ModulePaths.h"
 #include "terminal/core/Terminal.h"
 #include "terminal/core/TextSender.h"
+#include "terminal/params/ParamDump.h"
 #include "terminal/upload/AutoUpload.h"
 #include "terminal/upload/UploadEngine.h"
 #include "terminal/upload/UploadHistory.h"
@@ -104,6 +105,20 @@ int statusOf(upload::UploadResult r)
     return kBadUsage;
 }
 
+int statusOf(term::ParamDump::Result r)
+{
+    using R = term::ParamDump::Result;
+    switch (r) {
+    case R::Done: return kComplete;
+    case R::Cancelled: return kCancelled;
+    case R::NoFile: return kFileRefused;
+    case R::FileError: return kFileNotWritable;
+    case R::LogOpen:
+    case R::Busy: return kBadUsage;
+    }
+    return kBadUsage;
+}
+
 } // namespace
 
 int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
@@ -159,13 +174,30 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         return r == upload::CheckResult::Passed ? kComplete : kFileRefused;
     }
 
+    // The dumps: the dialog is answered with the given file; the replace question by --answer.
+    const bool dumping = o.mode == Mode::Dump || o.mode == Mode::DumpPcu;
+    term::ParamDump dump(t, paths);
+    bool dumpChosen = false;
+    dump.chooseFile = [&](const std::string&, const std::string&, const std::string&) {
+        return std::exchange(dumpChosen, true) ? std::string() : o.file;
+    };
+    dump.onProgressWindow = [&ui](bool show) {
+        ui.flush();
+        if (show)
+            std::printf("[%s] %s\n", term::kDumpProgressCaption, term::kDumpProgressText);
+        std::fflush(stdout);
+    };
+
     // The first SIGINT or SIGTERM cancels as the Cancel button does; a second ends at once.
     common::SignalCancel signals(
         [&] {
             ui.flush();
             std::printf("\nkorrin: cancelled\n");
             std::fflush(stdout);
-            engine.cancel();
+            if (dumping)
+                dump.cancel();
+            else
+                engine.cancel();
         },
         kCancelled);
     if (!signals.armed()) {
@@ -180,6 +212,20 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         ui.flush();
         std::fprintf(stderr, "korrin: the link could not be opened\n");
         status = kHandshakeFailed;
+    } else if (dumping) {
+        // The file is asked for (and the replace question put) as the menu entries do.
+        const bool full = o.mode == Mode::Dump;
+        const std::string path = dump.ChooseDumpFile(full ? term::kDumpAll.title : term::kPcuDumpCaption, o.file);
+        using R = term::ParamDump::Result;
+        const R r = path.empty() ? R::NoFile : full ? dump.FullDumpTo(path) : dump.PcuDumpTo(path);
+        status = statusOf(r);
+        ui.flush();
+        if (r == R::Done)
+            std::printf("\nkorrin: parameters written to %s\n", path.c_str());
+        else if (r == R::Cancelled)
+            std::printf("\nkorrin: dump stopped; %s ends with \"%s\"\n", path.c_str(), term::kDumpCanceled);
+        else if (r == R::NoFile)
+            std::printf("\nkorrin: %s exists and was not replaced (--answer yes replaces it)\n", o.file.c_str());
     } else if (o.mode == Mode::Upload) {
         using T = upload::UploadEngine::TransferResult;
         const T r = engine.mnuUpload_Click();
@@ -189,8 +235,13 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         status = statusOf(autoUpload.cmdAUpload_Click());
     }
     ui.flush();
-    if (t.linkOpen())
+    if (t.linkOpen()) {
+        // What the sequence sent last without a settle of its own (a restart's last command)
+        // leaves the line before the port closes.
+        t.abortFlag = 0;
+        t.TxSettle(0);
         t.mnuOpen_Click();
+    }
     std::printf("\n");
     std::fflush(stdout);
     return status;

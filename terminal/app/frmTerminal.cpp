@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -58,6 +59,15 @@ frmTerminal::frmTerminal(common::Clock& clock, common::SettingsStore& store, ter
     nmea_ = std::make_unique<term::Nmea>(*term_);
     log_ = std::make_unique<term::CommsLog>(*term_);
     saveReset_ = std::make_unique<term::SaveReset>(*term_);
+    dump_ = std::make_unique<term::ParamDump>(*term_, *paths_);
+    dump_->chooseFile = [this](const std::string& title, const std::string& filter, const std::string& name) {
+        return chooseSaveFile(title, filter, name);
+    };
+    dump_->onProgressWindow = [this](bool show) { showDumpWindow(show); };
+    dump_->onProgress = [this](int value) {
+        if (dumpBar_)
+            dumpBar_->setValue(value);
+    };
     upload_ = std::make_unique<upload::UploadEngine>(*term_, *paths_, *sender_);
     autoUpload_ = std::make_unique<upload::AutoUpload>(*upload_);
     upload_->history = &history_;
@@ -467,6 +477,7 @@ void frmTerminal::buildMenus()
         refresh();
     });
     sequenceActions_.push_back(pcuReset);
+    buildDumpMenus(tools);
     int n = 0;
     for (const auto& e : term::kSaveResetMenu) {
         auto* a = toolsMenu(e.menu)->addAction(QString::fromLatin1(e.caption));
@@ -586,6 +597,81 @@ void frmTerminal::mnuFindTav_Click()
     findTav_->show();
 }
 
+std::string frmTerminal::chooseSaveFile(const std::string& title, const std::string& filter,
+                                        const std::string& defaultName)
+{
+    if (fileHook)
+        return fileHook(true, title, filter);
+    return QFileDialog::getSaveFileName(this, QString::fromStdString(title), QString::fromStdString(defaultName),
+                                        dialogFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite)
+        .toStdString();
+}
+
+void frmTerminal::buildDumpMenus(QMenu* tools)
+{
+    // The full dumps head the Tools menu; they run on every path (on the PCU's own paths they
+    // end after the PCU section).
+    QAction* first = tools->actions().value(0);
+    for (const term::DumpMenuEntry* e : {&term::kDumpAll, &term::kDumpLegacy}) {
+        auto* a = new QAction(QString::fromLatin1(e->caption), tools);
+        a->setObjectName(e->menu);
+        tools->insertAction(first, a);
+        connect(a, &QAction::triggered, this, [this, e] {
+            dump_->FullDump(*e);
+            refresh();
+        });
+        sequenceActions_.push_back(a);
+    }
+    tools->insertSeparator(first);
+    // The PCU's own: disabled, with "ACU Param Dump", on the paths straight to the PCU.
+    QMenu* pcu = toolsMenu("PCU Tools");
+    auto* section = pcu->addAction(QString::fromLatin1(term::kPcuDumpCaption));
+    section->setObjectName(term::kPcuDumpMenu);
+    connect(section, &QAction::triggered, this, [this] {
+        dump_->mnuPcuParamDump_Click();
+        refresh();
+    });
+    auto* listing = pcu->addAction(QString::fromLatin1(term::kPcuListingCaption));
+    listing->setObjectName(term::kPcuListingMenu);
+    connect(listing, &QAction::triggered, this, [this] {
+        dump_->mnuPcuListing_Click();
+        refresh();
+    });
+    pcuDumpActions_ = {section, listing};
+}
+
+void frmTerminal::showDumpWindow(bool show)
+{
+    if (!show) {
+        if (dumpWindow_)
+            dumpWindow_->hide();
+        return;
+    }
+    if (!dumpWindow_) {
+        // Kept above the terminal, but not modal: received text and the keyboard keep working.
+        dumpWindow_ = new QWidget(this, Qt::Tool | Qt::WindowStaysOnTopHint);
+        dumpWindow_->setObjectName("frmPleaseWait");
+        dumpWindow_->setWindowTitle(term::kDumpProgressCaption);
+        auto* l = new QVBoxLayout(dumpWindow_);
+        auto* text = new QLabel(term::kDumpProgressText, dumpWindow_);
+        text->setObjectName("lblPleaseWait");
+        l->addWidget(text);
+        dumpBar_ = new QProgressBar(dumpWindow_);
+        dumpBar_->setObjectName("ProgressBar1");
+        dumpBar_->setRange(0, term::kDumpProgressMax);
+        l->addWidget(dumpBar_);
+        auto* b = new QPushButton("Cancel", dumpWindow_);
+        b->setObjectName("cmdDumpCancel");
+        connect(b, &QPushButton::clicked, this, [this] { dump_->cancel(); });
+        l->addWidget(b);
+    }
+    dumpBar_->setValue(0);
+    dumpWindow_->adjustSize();
+    dumpWindow_->move(geometry().topLeft() + QPoint(twips(50), twips(50)));
+    dumpWindow_->show();
+    dumpWindow_->raise();
+}
+
 std::string frmTerminal::chooseFile(bool save, const std::string& title, const std::string& filter)
 {
     if (fileHook)
@@ -680,6 +766,8 @@ void frmTerminal::applyMenuState()
     mnuRemUpload_->setEnabled(m.remoteUploadEnabled);
     for (QAction* a : acuDumpActions_)
         a->setEnabled(m.acuParamDumpEnabled && !busy);
+    for (QAction* a : pcuDumpActions_)
+        a->setEnabled(m.pcuParamDumpEnabled && !busy);
     lblOnOff_->setVisible(m.onOffLabelVisible);
     for (auto* b : {cmdStart_, cmdErase_, cmdUpload_}) {
         b->setVisible(m.manualButtonsVisible);

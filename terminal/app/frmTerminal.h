@@ -10,6 +10,7 @@
 #include "terminal/core/Nmea.h"
 #include "terminal/core/Terminal.h"
 #include "terminal/core/TextSender.h"
+#include "terminal/params/ParamDump.h"
 #include "terminal/params/SaveReset.h"
 #include "terminal/upload/AutoUpload.h"
 #include "terminal/upload/UploadEngine.h"
@@ -28,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QToolBar;
 class QTimer;
@@ -54,6 +56,7 @@ public:
     term::CommsLog& commsLog() { return *log_; }
     term::Nmea& nmea() { return *nmea_; }
     term::SaveReset& saveReset() { return *saveReset_; }
+    term::ParamDump& paramDump() { return *dump_; }
     upload::UploadEngine& uploads() { return *upload_; }
     upload::AutoUpload& autoUpload() { return *autoUpload_; }
     // The upload history the window's uploads are written to (tests put it elsewhere).
@@ -63,6 +66,8 @@ public:
     // shown. save is true for a save dialog.
     std::function<std::string(bool save, const std::string& title, const std::string& filter)> fileHook;
     std::string chooseFile(bool save, const std::string& title, const std::string& filter);
+    // A save dialog that proposes a file name (the parameter dumps); fileHook answers it too.
+    std::string chooseSaveFile(const std::string& title, const std::string& filter, const std::string& defaultName);
 
     void mnuStartLog_Click();
     // "Find Local and Remote TAVs (UDP Broadcast)": the search window, ticked while open.
@@ -73,6 +78,9 @@ public:
     // The cancel window of text sending and modem tune (frmCancelSend), kept above the terminal
     // without blocking it.
     QWidget* cancelWindow() const { return cancelWindow_; }
+    // The parameter dump's progress window ("Please Wait"), kept above the terminal without
+    // blocking it; its Cancel stops the dump.
+    QWidget* dumpWindow() const { return dumpWindow_; }
     common::SettingsStore& store() { return store_; }
     int nUDPO() const { return copy_; }
 
@@ -118,6 +126,11 @@ private:
     std::unique_ptr<term::Nmea> nmea_;
     std::unique_ptr<term::CommsLog> log_;
     std::unique_ptr<term::SaveReset> saveReset_;
+    std::unique_ptr<term::ParamDump> dump_;
+    QWidget* dumpWindow_ = nullptr;
+    QProgressBar* dumpBar_ = nullptr;
+    void showDumpWindow(bool show);
+    void buildDumpMenus(QMenu* tools);
     upload::UploadHistory history_;
     std::unique_ptr<upload::UploadEngine> upload_;
     std::unique_ptr<upload::AutoUpload> autoUpload_;

@@ -23,7 +23,7 @@ bool headlessRun(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        for (const char* mode : {"--check", "--upload", "--auto-upload"})
+        for (const char* mode : {"--check", "--upload", "--auto-upload", "--dump", "--dump-pcu"})
             if (a == mode || a.rfind(std::string(mode) + "=", 0) == 0)
                 return true;
     }
@@ -43,17 +43,21 @@ int main(int argc, char** argv)
     cli.setApplicationDescription(
         "Tessaro Program Terminal: a serial/TCP terminal to the antenna control unit and the modules behind it.\n"
         "\n"
-        "Without a window, for firmware updates from a script:\n"
+        "Without a window, for firmware updates and parameter dumps from a script:\n"
         "  korrin --connect LINK --module CODE --auto-upload FILE [--answer yes|no]\n"
         "  korrin --connect LINK --module CODE --upload FILE\n"
         "  korrin --module CODE --check FILE\n"
+        "  korrin --connect LINK --module CODE --dump FILE [--answer yes|no]\n"
+        "  korrin --connect LINK --module CODE --dump-pcu FILE [--answer yes|no]\n"
         "The screen's text goes to standard output as it comes; each question is printed with the\n"
         "answer given (--answer, default no); SIGINT or SIGTERM cancels as the Cancel button does.\n"
         "Every upload is added to $XDG_DATA_HOME/tessaro/uploads.csv.\n"
         "Exit status: 0 complete (--auto-upload: the module reported success; --upload: the file was\n"
-        "sent; --check: the file passed), 2 bad usage, 3 file refused, 4 handshake failed (or the\n"
-        "link did not open), 5 erase failed, 6 transfer errors, 7 cancelled, 8 no auto upload for\n"
-        "this module path in this version.");
+        "sent; --check: the file passed; --dump, --dump-pcu: the file was written), 2 bad usage,\n"
+        "3 file refused (a dump: the file exists and --answer is no), 4 handshake failed (or the\n"
+        "link did not open), 5 erase failed, 6 transfer errors, 7 cancelled (or the link was lost;\n"
+        "a dump file then ends with 'Parameter Dump Canceled), 8 no auto upload for this module path\n"
+        "in this version, 9 the dump file could not be created or written.");
     cli.addHelpOption();
     cli.addVersionOption();
     QCommandLineOption connectOpt("connect",
@@ -72,12 +76,15 @@ int main(int argc, char** argv)
     QCommandLineOption uploadOpt("upload", "Check FILE and send it as Upload S19 File does, without a window.", "file");
     QCommandLineOption checkOpt("check", "Only check FILE for the module path; print the verdict and its version.",
                                 "file");
+    QCommandLineOption dumpOpt("dump", "Read every parameter into FILE as the Parameter Dump entries do, without a window.",
+                               "file");
+    QCommandLineOption dumpPcuOpt("dump-pcu", "Read the PCU's parameters alone into FILE, without a window.", "file");
     QCommandLineOption answerOpt("answer", "Answer every question box of the modes above: yes or no (default no).",
                                  "yes|no", "no");
     cli.addOption(connectOpt);
     cli.addOption(shotOpt);
     cli.addOption(quitOpt);
-    for (auto* o : {&moduleOpt, &autoOpt, &uploadOpt, &checkOpt, &answerOpt})
+    for (auto* o : {&moduleOpt, &autoOpt, &uploadOpt, &checkOpt, &dumpOpt, &dumpPcuOpt, &answerOpt})
         cli.addOption(*o);
     cli.process(*app);
 
@@ -98,17 +105,25 @@ int main(int argc, char** argv)
 
     if (headlessMode) {
         headless::Options o;
-        const int modes = int(cli.isSet(autoOpt)) + int(cli.isSet(uploadOpt)) + int(cli.isSet(checkOpt));
+        const int modes = int(cli.isSet(autoOpt)) + int(cli.isSet(uploadOpt)) + int(cli.isSet(checkOpt))
+                          + int(cli.isSet(dumpOpt)) + int(cli.isSet(dumpPcuOpt));
         const QString answer = cli.value(answerOpt).toLower();
         if (modes != 1 || !cli.isSet(moduleOpt) || (answer != "yes" && answer != "no")) {
-            std::fprintf(stderr, "korrin: give one of --auto-upload, --upload, --check with --module CODE "
+            std::fprintf(stderr, "korrin: give one of --auto-upload, --upload, --check, --dump, --dump-pcu with --module CODE "
                                  "(and --answer yes or no); see --help\n");
             return headless::kBadUsage;
         }
-        o.mode = cli.isSet(checkOpt) ? headless::Mode::Check
-                 : cli.isSet(uploadOpt) ? headless::Mode::Upload
-                                        : headless::Mode::AutoUpload;
-        o.file = cli.value(cli.isSet(checkOpt) ? checkOpt : cli.isSet(uploadOpt) ? uploadOpt : autoOpt).toStdString();
+        o.mode = cli.isSet(checkOpt)     ? headless::Mode::Check
+                 : cli.isSet(uploadOpt)  ? headless::Mode::Upload
+                 : cli.isSet(dumpOpt)    ? headless::Mode::Dump
+                 : cli.isSet(dumpPcuOpt) ? headless::Mode::DumpPcu
+                                         : headless::Mode::AutoUpload;
+        const QCommandLineOption& fileOpt = cli.isSet(checkOpt)     ? checkOpt
+                                            : cli.isSet(uploadOpt)  ? uploadOpt
+                                            : cli.isSet(dumpOpt)    ? dumpOpt
+                                            : cli.isSet(dumpPcuOpt) ? dumpPcuOpt
+                                                                    : autoOpt;
+        o.file = cli.value(fileOpt).toStdString();
         o.moduleCode = cli.value(moduleOpt).toStdString();
         o.answerYes = answer == "yes";
         o.endpoint = endpoint;

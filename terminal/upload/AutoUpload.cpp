@@ -1,6 +1,8 @@
 #include "AutoUpload.h"
 
+#include "AutoUploadPcu.h"
 #include "SRecord.h"
+#include "VantorUpload.h"
 
 namespace upload {
 
@@ -55,7 +57,11 @@ const char* resultText(UploadResult r)
     return "";
 }
 
-AutoUpload::AutoUpload(UploadEngine& engine) : e_(engine), t_(engine.terminal()) {}
+AutoUpload::AutoUpload(UploadEngine& engine) : e_(engine), t_(engine.terminal())
+{
+    autoUploadVantor = [this] { return AutoUploadVantor(e_); };
+    autoUploadSLCD = [this] { return AutoUploadSLCD(e_); };
+}
 
 bool AutoUpload::aborted() const { return t_.abortFlag != 0; }
 
@@ -98,7 +104,8 @@ UploadResult AutoUpload::cmdAUpload_Click()
 UploadResult AutoUpload::AutoUploadModule()
 {
     const ModulePath p = e_.paths().selected();
-    if (!isAcu(p)) {
+    const bool acu = isAcu(p);
+    if (!acu && !AutoUploadPcu::handles(p)) {
         t_.LogLine("PT:  Auto Upload of this module path is not available in this version of the terminal");
         return UploadResult::NotAvailable;
     }
@@ -115,6 +122,11 @@ UploadResult AutoUpload::AutoUploadModule()
         if (aborted())
             return fail(UploadResult::Cancelled, "cancelled at the port lock");
     }
+
+    // The PCU, motor-driver, modem and Brine PCU paths: their own handshake (none for the
+    // modems and Brine PCU Direct), the common erase, their own transfer and completion.
+    if (!acu)
+        return unitUpload(p);
 
     // The ACU's handshake.
     switch (acuCheck()) {
@@ -166,6 +178,48 @@ UploadResult AutoUpload::AutoUploadModule()
     in.close();
     t_.abortFlag = term::kAbortCancelled;
     return r;
+}
+
+UploadResult AutoUpload::unitUpload(ModulePath p)
+{
+    AutoUploadPcu unit(e_);
+    if (!AutoUploadPcu::engineFramed(p)) {
+        const UploadResult shaken = unit.handshake(p);
+        moduleVersion_ = unit.moduleVersion();
+        if (shaken != UploadResult::Complete)
+            return fail(shaken, unit.outcome());
+    }
+    const UploadResult erased = erase();
+    if (erased != UploadResult::Complete)
+        return erased;
+    UploadResult r;
+    if (AutoUploadPcu::engineFramed(p)) {
+        // The image in the engine's framing for the path, as "Upload S19 File" sends it; the
+        // engine opens the file, shows the progress window and hides it again.
+        r = unit.engineTransfer();
+    } else {
+        TextLines in;
+        std::string error;
+        if (!in.open(e_.file.path, error)) {
+            t_.ui().message(e_.file.path + "\r" + error, "", Buttons::Ok, Icon::Exclamation);
+            t_.LogLine(std::string("PT:  The upload file could not be opened; the ") + AutoUploadPcu::unitName(p)
+                       + " has been erased and will be inoperative");
+            t_.LogLine("PT:  Try running the Auto Upload function again");
+            t_.abortFlag = term::kAbortCancelled;
+            return fail(UploadResult::TransferErrors, "file could not be opened for the transfer");
+        }
+        t_.LogLine("PT:  Begin Module Upload");
+        t_.StartConnectTimer();
+        t_.abortFlag = 0;
+        e_.showProgress(true);
+        r = unit.transfer(p, in);
+        in.close();
+    }
+    // The common end.
+    e_.showProgress(false);
+    t_.StopConnectTimer();
+    t_.abortFlag = term::kAbortCancelled;
+    return r == UploadResult::Complete ? r : fail(r, unit.outcome());
 }
 
 AutoUpload::AcuCheck AutoUpload::acuCheck()

@@ -45,9 +45,9 @@ class AutoUpload {
 public:
     explicit AutoUpload(UploadEngine& engine);
 
-    // "Auto Upload": the Vantor paths and the SLCD go to their own uploads (the hooks; until
-    // they are set they are not available), every other path to AutoUploadModule. Holds the
-    // one-sequence guard and writes the upload history.
+    // "Auto Upload": the Vantor paths and the SLCD go to their own uploads (the hooks, set to
+    // AutoUploadVantor and AutoUploadSLCD; a test may put its own), every other path to
+    // AutoUploadModule. Holds the one-sequence guard and writes the upload history.
     UploadResult cmdAUpload_Click();
     // The frame: check, lock, handshake, erase, transfer, completion, end. Inside a sequence.
     UploadResult AutoUploadModule();
@@ -66,6 +66,8 @@ private:
     bool startAcuBootloader();
     UploadResult erase();
     UploadResult acuTransfer(TextLines& in);
+    // Handshake, erase, transfer, completion and common end of the paths AutoUploadPcu runs.
+    UploadResult unitUpload(term::ModulePath p);
     bool aborted() const;
     UploadResult fail(UploadResult r, const std::string& step);
 

@@ -1,6 +1,7 @@
 #include "UploadEngine.h"
 
 #include "SRecord.h"
+#include "VantorUpload.h"
 
 #include <utility>
 
@@ -155,15 +156,8 @@ void UploadEngine::run(const std::vector<Step>& steps)
         case Step::Kind::Settle: t_.TxSettle(s.ms); break;
         case Step::Kind::RemoteSetup: RemoteSetup(); break;
         case Step::Kind::VantorBootStart: VantorBootStart(); break;
-        case Step::Kind::OrlaBootStart:
-        case Step::Kind::OrlaErase: {
-            const auto& hook = s.kind == Step::Kind::OrlaBootStart ? orlaBootStart : orlaErase;
-            if (hook)
-                hook();
-            else
-                t_.LogLine("PT:  The Orla PCU upload is not available in this version of the terminal");
-            break;
-        }
+        case Step::Kind::OrlaBootStart: StartVantorBootloader(*this); break;
+        case Step::Kind::OrlaErase: OrlaErase(*this); break;
         }
     }
 }
@@ -245,6 +239,7 @@ bool UploadEngine::echo(term::TerminalScreen::Mark mark, std::uint64_t n)
         return false; // Cancel
     t_.LogLine("PT:  No answer from the module for " + std::to_string(kEchoWait.count() / 1000)
                + " seconds after a line, the transfer stops");
+    echoTimedOut_ = true;
     t_.abortFlag = term::kAbortCancelled;
     return false;
 }
@@ -268,6 +263,7 @@ UploadEngine::TransferResult UploadEngine::Transfer()
         return TransferResult::FileError;
     }
     const ModulePath p = paths_.selected();
+    echoTimedOut_ = false;
     t_.StartConnectTimer();
     showProgress(true);
     t_.abortFlag = 0;

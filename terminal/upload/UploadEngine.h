@@ -93,6 +93,8 @@ public:
     // The transfer of the selected path: opens the file, shows the progress window, sends, and
     // hides the window again.
     TransferResult Transfer();
+    // The last transfer stopped because the module did not answer a line within kEchoWait.
+    bool echoTimedOut() const { return echoTimedOut_; }
     // One line in fragments: prefix + 4 characters + CR LF, each followed by TxSettle(6).
     void SendFragments(const std::string& line, char prefix);
     void RebootACU();
@@ -100,10 +102,6 @@ public:
     bool ClosePortAndWaitReopen();
     // Shows or hides the progress window for the chosen file.
     void showProgress(bool on);
-
-    // The Orla PCU's bootloader start and erase attempts come with its auto upload; until they
-    // are set the Start and Erase of that path say so.
-    std::function<void()> orlaBootStart, orlaErase;
 
     // The upload history every upload is written to (none: nothing is recorded).
     UploadHistory* history = nullptr;
@@ -124,6 +122,7 @@ private:
     term::Terminal& t_;
     term::ModulePaths& paths_;
     term::TextSender& sender_;
+    bool echoTimedOut_ = false;
 };
 
 } // namespace upload
