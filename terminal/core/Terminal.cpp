@@ -284,6 +284,12 @@ double Terminal::floorMs() const
 
 void Terminal::resetFloor() { floorAt_ = floorLineFree_ = std::chrono::microseconds{0}; }
 
+Ms Terminal::lineBusyFor() const
+{
+    const auto left = lineFreeAt_ - std::chrono::microseconds(clock_.now());
+    return left > std::chrono::microseconds{0} ? std::chrono::ceil<Ms>(left) : Ms{0};
+}
+
 void Terminal::setDtr(bool on)
 {
     dtr_ = on;

@@ -164,6 +164,8 @@ public:
     // the line), as if every answer came at once. The upload benchmark compares wall time to it.
     double floorMs() const;
     void resetFloor();
+    // How long the line still needs to send what was written (0 when it is free).
+    Ms lineBusyFor() const;
     // Up to 2 s for any text in the reply buffer; true when some came.
     bool WaitForReply();
     // As WaitForReply; when nothing came the reply buffer becomes "??" and "Command Timed Out

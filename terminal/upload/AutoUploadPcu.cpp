@@ -462,6 +462,12 @@ UploadResult AutoUploadPcu::directTransfer(ModulePath p, TextLines& in)
         t_.Pause(Ms{0});
         t_.TxSettle(kDirectEndSettleMs);
         t_.Pause(Ms{0});
+        // Over USB the lines follow each other without waiting: the last line's "Ok" may still
+        // be on its way when the line has taken the last bytes. It is waited for as long as
+        // the line needs for what it still holds, and kUsbOkWait more, before it is judged.
+        if (!service)
+            t_.clock().waitUntil([&] { return aborted() || has(t_.screen.since(last), "Ok"); },
+                                 t_.lineBusyFor() + kUsbOkWait);
     }
 
     if (aborted()) {

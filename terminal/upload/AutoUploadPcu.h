@@ -41,6 +41,7 @@ inline constexpr int kPcuEndSettleMs = 500;       // before the PCU's end-of-tra
 inline constexpr int kMdeEndSettleMs = 1500;      // before the motor driver's
 inline constexpr int kMdeVerdictSettleMs = 1000;  // after the motor driver's transfer
 inline constexpr int kPcuRestartSettleMs = 500;   // after "^0090"
+inline constexpr Ms kUsbOkWait{5000};             // for the last line's "Ok" over USB
 inline constexpr int kDirectEndSettleMs = 100;    // after the CR LF that ends a direct transfer
 inline constexpr int kDirectRestartSettleMs = 500;
 // The PCU's answer to "?S" through the ACU: 7 or 8 characters from its application (only 7

@@ -112,7 +112,7 @@ public:
                 model.advance(clock.now() - modelNow);
                 modelNow = clock.now();
             }
-            if (link)
+            if (link && clock.now() >= deliverFrom)
                 link->deliver();
             if (onPump)
                 onPump();
@@ -209,6 +209,7 @@ public:
     ModulePath path;
     std::string file;
     std::function<void()> onPump;
+    Ms deliverFrom{0}; // what the unit says reaches the terminal from then on
     bool progressShown = false;
     std::string dir;
 };
@@ -405,6 +406,32 @@ TEST(AutoUploadPcu, ADirectUnitWithoutOkReportsErrors)
         EXPECT_EQ(b.logged("PT:  Closing Port "), c.portClosed);
         EXPECT_EQ(b.logged("Waiting for application to restart"), c.waitedForPort);
         EXPECT_EQ(b.t.linkOpen(), !c.portClosed);
+    }
+}
+
+// Over USB the lines go out without waiting for their echoes; an "Ok" that comes seconds after
+// the last line has left (a slow adapter, a busy unit) is still the unit's verdict.
+TEST(AutoUploadPcu, AUsbUnitsLateOkIsWaitedFor)
+{
+    for (const bool late : {true, false}) {
+        SCOPED_TRACE(late ? "Ok 3 s late" : "no Ok");
+        UnitSetup s;
+        s.noOk = !late;
+        Bench b("pcu-usb", ModulePath::USBpcu, s);
+        bool held = false;
+        b.onPump = [&] {
+            // From the record before the end record on: the end record's "Ok" comes late.
+            if (!held && b.sent.find("S105F803") != std::string::npos) {
+                held = true;
+                b.deliverFrom = b.clock.now() + Ms{3000};
+            }
+        };
+        const Ms before = b.clock.now();
+        EXPECT_EQ(b.upload(unitImage(ModulePath::USBpcu, 10)),
+                  late ? UploadResult::Complete : UploadResult::TransferErrors);
+        EXPECT_EQ(b.logged("PT:  PCU programming complete, No errors detected!! "), late);
+        if (!late) // the wait is bounded: the line's own time and five seconds
+            EXPECT_LT(b.clock.now() - before, Ms{30000});
     }
 }
 
