@@ -239,7 +239,7 @@ int run(const Options& o, common::SettingsStore& store, common::Clock& clock)
         // What the sequence sent last without a settle of its own (a restart's last command)
         // leaves the line before the port closes.
         t.abortFlag = 0;
-        t.TxSettle(0);
+        t.DrainOutput(upload::kCloseDrainWait);
         t.mnuOpen_Click();
     }
     std::printf("\n");

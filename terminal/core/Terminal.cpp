@@ -279,10 +279,22 @@ void Terminal::send(const std::string& bytes)
 
 double Terminal::floorMs() const
 {
-    return double(std::max(floorAt_, floorLineFree_).count()) / 1000.0;
+    return double(floorAt_.count()) / 1000.0;
 }
 
 void Terminal::resetFloor() { floorAt_ = floorLineFree_ = std::chrono::microseconds{0}; }
+
+bool Terminal::DrainOutput(Ms extra)
+{
+    if (!open_ || !link_)
+        return true;
+    const auto drained = [this] { return abortFlag != 0 || !link_ || link_->outputDrained(); };
+    const Ms end = clock_.now() + lineBusyFor() + extra;
+    // The driver is asked again at short intervals: a serial driver's queue gives no event.
+    while (!drained() && clock_.now() < end)
+        clock_.waitUntil(drained, std::min(kDrainRecheck * 10, end - clock_.now()));
+    return link_ && link_->outputDrained();
+}
 
 Ms Terminal::lineBusyFor() const
 {

@@ -160,12 +160,17 @@ public:
     // agrees (re-asked every kDrainRecheck, at most kDrainBound in all).
     void TxSettle(int n);
     // The floor of what has run since resetFloor(): every Pause, every TxSettle's settle and
-    // every character's line time (characters queued behind each other, a settle waiting for
-    // the line), as if every answer came at once. The upload benchmark compares wall time to it.
+    // the line's time wherever a TxSettle waits for it (characters queued behind each other),
+    // as if every answer came at once. Line time nothing waits for (a USB transfer's lines) is
+    // not in it. The upload benchmark compares wall time to it.
     double floorMs() const;
     void resetFloor();
     // How long the line still needs to send what was written (0 when it is free).
     Ms lineBusyFor() const;
+    // Waits until everything written has left the link (the driver agrees), as long as the
+    // line needs for what it still holds plus `extra` at most; ends early on the abort flag.
+    // True when it has all left. Closing a port discards what it still holds.
+    bool DrainOutput(Ms extra);
     // Up to 2 s for any text in the reply buffer; true when some came.
     bool WaitForReply();
     // As WaitForReply; when nothing came the reply buffer becomes "??" and "Command Timed Out

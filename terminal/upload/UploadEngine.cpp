@@ -405,8 +405,11 @@ void UploadEngine::RebootACU()
 
 bool UploadEngine::ClosePortAndWaitReopen()
 {
-    if (t_.linkOpen())
+    if (t_.linkOpen()) {
+        // Closing discards what the port still holds: the image's last lines leave first.
+        t_.DrainOutput(kCloseDrainWait);
         t_.ToggleLink();
+    }
     t_.LogLine("Closing USB/Service port");
     t_.Pause(kPortCloseWait);
     if (!t_.serial)

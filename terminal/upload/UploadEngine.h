@@ -45,6 +45,7 @@ inline constexpr Ms kRebootStep{500};
 inline constexpr Ms kTcpRebootWait{5000};
 // The wait for a port to come back: 1.5 s, then one try a second, 61 tries.
 inline constexpr Ms kPortCloseWait{1500};
+inline constexpr Ms kCloseDrainWait{5000};   // beyond the line's own time, before a port is closed
 inline constexpr Ms kPortRetryEvery{1000};
 inline constexpr int kPortTries = 61;
 
