@@ -464,10 +464,13 @@ UploadResult AutoUploadPcu::directTransfer(ModulePath p, TextLines& in)
         t_.Pause(Ms{0});
         // Over USB the lines follow each other without waiting: the last line's "Ok" may still
         // be on its way when the line has taken the last bytes. It is waited for as long as
-        // the line needs for what it still holds, and kUsbOkWait more, before it is judged.
-        if (!service)
+        // the line needs for what it still holds (a quarter more for a device slower than its
+        // settings say), and kUsbOkWait more, before it is judged.
+        if (!service) {
+            const Ms busy = t_.lineBusyFor();
             t_.clock().waitUntil([&] { return aborted() || has(t_.screen.since(last), "Ok"); },
-                                 t_.lineBusyFor() + kUsbOkWait);
+                                 busy + busy / 4 + kUsbOkWait);
+        }
     }
 
     if (aborted()) {
