@@ -3,6 +3,7 @@
 // the unit reassembled compared with the file, the handshake's branches and failures, the
 // checkpoints for "_" and the look for "#", the missing "Ok", the service port's echo bound,
 // the USB port that comes back (or not), and Cancel. The line sets its pace: 9600 baud.
+#include "ModelLink.h"
 #include "PcuImages.h"
 
 #include "sim/Modules.h"
@@ -30,53 +31,7 @@ using term::ModulePath;
 using upload::UploadResult;
 using sim::UnitSetup;
 
-// A serial link whose far end is the unit, in-process. A USB unit's port cannot be opened while
-// the unit restarts; the test can also refuse a number of opens of its own.
-class UnitLink : public common::Link {
-public:
-    UnitLink(sim::ModuleModel& m, std::string* sent, int* refuseOpens) : m_(m), sent_(sent), refuse_(refuseOpens) {}
-    bool open(std::string&) override
-    {
-        if (*refuse_ > 0) {
-            --*refuse_;
-            return open_ = false;
-        }
-        const auto* direct = dynamic_cast<const sim::PcuDirectBoot*>(&m_.module());
-        return open_ = !direct || direct->present();
-    }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool write(const std::string& bytes) override
-    {
-        if (!open_)
-            return false;
-        *sent_ += bytes;
-        m_.receive(bytes);
-        return true;
-    }
-    bool outputDrained() override { return true; }
-    std::chrono::microseconds characterTime() const override { return std::chrono::microseconds{1042}; }
-    std::string describe() const override { return "unit"; }
-    void deliver()
-    {
-        if (!open_)
-            return;
-        const std::string out = m_.takeOutput();
-        if (!out.empty() && onData)
-            onData(out);
-        if (open_ && m_.module().linkDropDue()) {
-            open_ = false;
-            if (onLost)
-                onLost();
-        }
-    }
-
-private:
-    sim::ModuleModel& m_;
-    std::string* sent_;
-    int* refuse_;
-    bool open_ = false;
-};
+using UnitLink = uptest::ModelLink;
 
 class Ui : public term::TerminalUi {
 public:
@@ -96,7 +51,17 @@ public:
         : model(module),
           t(clock, ui,
             [this](const term::Terminal&) -> std::unique_ptr<common::Link> {
-                auto l = std::make_unique<UnitLink>(model, &sent, &refuseOpens);
+                auto l = std::make_unique<UnitLink>(model);
+                l->onWrite = [this](const std::string& b) { sent += b; };
+                // A USB unit's port is there while its device is; a test may refuse opens.
+                l->canOpen = [this] {
+                    if (refuseOpens > 0) {
+                        --refuseOpens;
+                        return false;
+                    }
+                    const auto* direct = dynamic_cast<const sim::PcuDirectBoot*>(&model.module());
+                    return !direct || direct->present();
+                };
                 link = l.get();
                 ++linksMade;
                 return l;

@@ -2,6 +2,7 @@
 // (module acu-boot), in-process: a whole upload whose reassembled image is the file's, the
 // look for "-" every 20 lines, a module that falls silent or goes away, Cancel, and a file
 // that disappears after its check. The line sets its pace: 9600 baud, 10 bits a character.
+#include "ModelLink.h"
 #include "ImageFiles.h"
 
 #include "sim/AcuBoot.h"
@@ -24,44 +25,7 @@ namespace {
 using common::Ms;
 using upload::UploadResult;
 
-// A serial link whose far end is the module, in-process: what is written reaches it at once,
-// what it says arrives when the clock moves on.
-class ModelLink : public common::Link {
-public:
-    ModelLink(sim::ModuleModel& m, std::string* sent) : m_(m), sent_(sent) {}
-    bool open(std::string&) override { return open_ = !m_.module().linkDropDue(); }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool write(const std::string& bytes) override
-    {
-        if (!open_)
-            return false;
-        *sent_ += bytes;
-        m_.receive(bytes);
-        return true;
-    }
-    bool outputDrained() override { return true; }
-    std::chrono::microseconds characterTime() const override { return std::chrono::microseconds{1042}; }
-    std::string describe() const override { return "acu-boot"; }
-    void deliver()
-    {
-        if (!open_)
-            return;
-        const std::string out = m_.takeOutput();
-        if (!out.empty() && onData)
-            onData(out);
-        if (open_ && m_.module().linkDropDue()) {
-            open_ = false;
-            if (onLost)
-                onLost();
-        }
-    }
-
-private:
-    sim::ModuleModel& m_;
-    std::string* sent_;
-    bool open_ = false;
-};
+using uptest::ModelLink;
 
 class Ui : public term::TerminalUi {
 public:
@@ -79,7 +43,8 @@ protected:
     AutoUploadSimTest()
         : t(clock, ui,
             [this](const term::Terminal&) -> std::unique_ptr<common::Link> {
-                auto l = std::make_unique<ModelLink>(model, &sent);
+                auto l = std::make_unique<ModelLink>(model);
+                l->onWrite = [this](const std::string& b) { sent += b; };
                 link = l.get();
                 return l;
             }),

@@ -2,6 +2,7 @@
 // the Vantor's application and bootloader over its USB port (vantor-boot), the Orla PCU behind
 // the Vantor's stream (orla-boot) and the SLCD (slcd). Each whole upload is compared with the
 // file; each branch of the three sequences is reached by a fault of its module.
+#include "ModelLink.h"
 #include "ImageFiles.h"
 #include "UploadFixture.h"
 
@@ -30,56 +31,19 @@ using common::Ms;
 using term::ModulePath;
 using upload::UploadResult;
 
-// A serial link whose far end is the module, in-process: what is written reaches it at once,
-// what it says arrives as the clock moves on. It cannot be opened while the module's port is
-// gone, and an open one is lost when the port goes.
-class ModelLink : public common::Link {
+// The module's link, known to the test while it exists (the USB port comes and goes).
+class ModelLink : public uptest::ModelLink {
 public:
     ModelLink(sim::ModuleModel& m, std::vector<std::string>& writes, std::vector<ModelLink*>& alive)
-        : m_(m), writes_(writes), alive_(alive)
+        : uptest::ModelLink(m), alive_(alive)
     {
+        onWrite = [&writes](const std::string& b) { writes.push_back(b); };
         alive_.push_back(this);
     }
     ~ModelLink() override { alive_.erase(std::find(alive_.begin(), alive_.end(), this)); }
-    bool open(std::string& error) override
-    {
-        open_ = !m_.module().linkDropDue();
-        if (!open_)
-            error = "No such device";
-        return open_;
-    }
-    void close() override { open_ = false; }
-    bool isOpen() const override { return open_; }
-    bool write(const std::string& bytes) override
-    {
-        if (!open_)
-            return false;
-        writes_.push_back(bytes);
-        m_.receive(bytes);
-        return true;
-    }
-    bool outputDrained() override { return true; }
-    std::chrono::microseconds characterTime() const override { return std::chrono::microseconds{1042}; }
-    std::string describe() const override { return "model"; }
-    void deliver()
-    {
-        if (!open_)
-            return;
-        const std::string out = m_.takeOutput();
-        if (!out.empty() && onData)
-            onData(out);
-        if (open_ && m_.module().linkDropDue()) {
-            open_ = false;
-            if (onLost)
-                onLost();
-        }
-    }
 
 private:
-    sim::ModuleModel& m_;
-    std::vector<std::string>& writes_;
     std::vector<ModelLink*>& alive_;
-    bool open_ = false;
 };
 
 class Ui : public term::TerminalUi {
