@@ -288,6 +288,7 @@ bool Terminal::DrainOutput(Ms extra)
 {
     if (!open_ || !link_)
         return true;
+    floorAt_ = std::max(floorAt_, floorLineFree_); // it waits for the line, as a settle does
     const auto drained = [this] { return abortFlag != 0 || !link_ || link_->outputDrained(); };
     const Ms end = clock_.now() + lineBusyFor() + extra;
     // The driver is asked again at short intervals: a serial driver's queue gives no event.

@@ -160,7 +160,8 @@ public:
     // agrees (re-asked every kDrainRecheck, at most kDrainBound in all).
     void TxSettle(int n);
     // The floor of what has run since resetFloor(): every Pause, every TxSettle's settle and
-    // the line's time wherever a TxSettle waits for it (characters queued behind each other),
+    // the line's time wherever a TxSettle or DrainOutput waits for it (characters queued behind
+    // each other),
     // as if every answer came at once. Line time nothing waits for (a USB transfer's lines) is
     // not in it. The upload benchmark compares wall time to it.
     double floorMs() const;
