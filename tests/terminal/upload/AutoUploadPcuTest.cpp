@@ -63,6 +63,11 @@ public:
                     return !direct || direct->present();
                 };
                 link = l.get();
+                // A link the terminal has let go is not delivered to again.
+                l->onGone = [this, gone = l.get()] {
+                    if (link == gone)
+                        link = nullptr;
+                };
                 ++linksMade;
                 return l;
             }),

@@ -46,6 +46,11 @@ protected:
                 auto l = std::make_unique<ModelLink>(model);
                 l->onWrite = [this](const std::string& b) { sent += b; };
                 link = l.get();
+                // A link the terminal has let go is not delivered to again.
+                l->onGone = [this, gone = l.get()] {
+                    if (link == gone)
+                        link = nullptr;
+                };
                 return l;
             }),
           paths(t, nullptr), sender(t), engine(t, paths, sender), autoUpload(engine)

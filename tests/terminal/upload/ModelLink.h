@@ -15,8 +15,14 @@ namespace uptest {
 class ModelLink : public common::Link {
 public:
     explicit ModelLink(sim::ModuleModel& m) : m_(m) {}
+    ~ModelLink() override
+    {
+        if (onGone)
+            onGone();
+    }
     std::function<bool()> canOpen;
     std::function<void(const std::string&)> onWrite; // every write, for the test's record
+    std::function<void()> onGone;                    // the terminal has let the link go
 
     bool open(std::string& error) override
     {
