@@ -2,6 +2,7 @@
 
 #include "GraphView.h"
 #include "frmComDiag.h"
+#include "frmLOS.h"
 #include "Lamp.h"
 #include "frmMsg.h"
 #include "frmProperties.h"
@@ -637,6 +638,11 @@ void frmMain::buildGraphMenus()
     mnuDiag_->setCheckable(true);
     connect(mnuDiag_, &QAction::triggered, this, &frmMain::mnuDiag_Click);
     tools->insertAction(tools->actions().value(0), mnuDiag_);
+    mnuLOS_ = new QAction("&LOS Pointing", this);
+    mnuLOS_->setObjectName("mnuLOS");
+    mnuLOS_->setCheckable(true);
+    connect(mnuLOS_, &QAction::triggered, this, &frmMain::mnuLOS_Click);
+    tools->insertAction(tools->actions().value(0), mnuLOS_);
     mnuParamDump_ = new QAction("Parameter Dump (mA999, nA999, [?)", this);
     mnuParamDump_->setObjectName("mnuParamDump");
     connect(mnuParamDump_, &QAction::triggered, this, [this] { paramDump().mnuParamDump_Click(); });
@@ -702,6 +708,19 @@ void frmMain::diagnosticsReply(const std::string& line)
 {
     if (diag_)
         diag_->showResponse(line);
+}
+
+void frmMain::mnuLOS_Click()
+{
+    if (!los_) {
+        los_ = new frmLOS(shared_, this);
+        los_->setWindowFlag(Qt::Tool);
+        los_->setProperty("toolWindow", true);
+        connect(los_, &frmLOS::closed, this, [this] { mnuLOS_->setChecked(false); });
+    }
+    mnuLOS_->setChecked(true);
+    los_->show();
+    los_->raise();
 }
 
 void frmMain::mnuDiag_Click()

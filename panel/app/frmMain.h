@@ -30,6 +30,7 @@ class LampWidget;
 class GraphView;
 class frmMsg;
 class frmComDiag;
+class frmLOS;
 
 namespace common {
 class SettingsStore;
@@ -60,6 +61,9 @@ public:
     frmComDiag* comDiag() const { return diag_; }
     // Tools menu "&Comm Diagnostics": shows the window (ticked while it is open).
     void mnuDiag_Click();
+    // Tools menu "&LOS Pointing": shows the line-of-sight window (ticked while it is open).
+    void mnuLOS_Click();
+    frmLOS* los() const { return los_; }
     common::SettingsStore& store() { return store_; }
     common::Clock& clock() { return clock_; }
 
@@ -181,6 +185,8 @@ private:
     frmMsg* msg_ = nullptr;
     frmComDiag* diag_ = nullptr;
     QAction* mnuDiag_ = nullptr;
+    frmLOS* los_ = nullptr;
+    QAction* mnuLOS_ = nullptr;
     class Progress;
     std::unique_ptr<Progress> progress_;
     bool graphShownBefore_ = false;

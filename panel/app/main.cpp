@@ -1,6 +1,7 @@
 // velmar: the remote panel of the TAV antenna control unit.
 #include "Headless.h"
 #include "frmComDiag.h"
+#include "frmLOS.h"
 #include "frmMain.h"
 
 #include "common/Clock.h"
@@ -43,6 +44,7 @@ void startTour(frmMain& w, const QString& dir)
         std::function<void(frmMain&)> press;
         int ms = 4000;      // live polling before the picture
         bool diag = false;  // a picture of the diagnostics window instead of the main window
+        bool los = false;   // a picture of the line-of-sight window
     };
     const auto graphStop = [](const char* file, int mode, int ms) {
         return Stop{file, [mode](frmMain& m) {
@@ -73,6 +75,11 @@ void startTour(frmMain& w, const QString& dir)
              m.graph().mnuGraph_Click(panel::kModeXY);
              m.shared().oneShot = "^0067\r\n";
          }, 14000},
+        // The line-of-sight window after Calculate.
+        {"los-pointing.png", [](frmMain& m) {
+             m.mnuLOS_Click();
+             m.los()->Command1_Click();
+         }, 1000, false, true},
         // The diagnostics window after "? S" and its answer.
         {"comm-diagnostics.png", [](frmMain& m) {
              m.mnuDiag_Click();
@@ -83,7 +90,9 @@ void startTour(frmMain& w, const QString& dir)
     *step = [&w, dir, step](size_t i) {
         if (i > 0) {
             const QString file = dir + "/" + stops[i - 1].file;
-            QWidget* shown = stops[i - 1].diag ? static_cast<QWidget*>(w.comDiag()) : &w;
+            QWidget* shown = stops[i - 1].diag  ? static_cast<QWidget*>(w.comDiag())
+                             : stops[i - 1].los ? static_cast<QWidget*>(w.los())
+                                                : &w;
             if (shown->grab().save(file))
                 std::printf("screenshot: %s\n", qPrintable(file));
             std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include "AppFixture.h"
 
 #include "panel/app/frmComDiag.h"
+#include "panel/app/frmLOS.h"
 #include "panel/app/frmMsg.h"
 
 #include <QAction>
@@ -133,6 +134,31 @@ TEST_F(AppFixture, DiagnosticsOpenAtStartAndTheMenuTickFollowsTheWindow)
     // The reply to its one-shot command reaches its Response box.
     win->diagnosticsReply("SHh@@");
     EXPECT_EQ(diag->findChild<QLineEdit*>("Text3")->text(), "SHh@@");
+}
+
+TEST_F(AppFixture, LineOfSightWindowCalculatesSendsAndUnticks)
+{
+    start();
+    auto* entry = action(win.get(), "mnuLOS");
+    entry->trigger();
+    auto* los = win->los();
+    ASSERT_NE(los, nullptr);
+    EXPECT_TRUE(los->isVisible());
+    EXPECT_TRUE(entry->isChecked());
+    los->findChild<QPushButton*>("Command1")->click();
+    EXPECT_EQ(los->findChild<QLineEdit*>("Text6")->text(), "0.00");
+    EXPECT_EQ(los->findChild<QLineEdit*>("Text8")->text(), "1.00");
+    EXPECT_EQ(los->findChild<QLineEdit*>("Text14")->text(), "Viewable");
+    los->findChild<QPushButton*>("Command2")->click();
+    EXPECT_EQ(win->shared().typed.substr(0, 7), "A0000\r\n");
+    // A hemisphere box takes the typed letter as its hemisphere.
+    auto* ns = los->findChild<QLineEdit*>("Text2");
+    QTest::keyClick(ns, Qt::Key_X);
+    EXPECT_EQ(ns->text(), "S");
+    los->findChild<QPushButton*>("Command3")->click();
+    EXPECT_FALSE(los->isVisible());
+    EXPECT_FALSE(entry->isChecked());
+    EXPECT_EQ(los->findChild<QLineEdit*>("Text1")->text(), "38:01") << "values kept";
 }
 
 } // namespace guitest
