@@ -1,4 +1,5 @@
 #include "sim/AcuBoot.h"
+#include "sim/NameTable.h"
 
 #include <algorithm>
 #include <utility>
@@ -56,9 +57,9 @@ bool isCommInterfaceLine(const std::string& line)
     return t == "[L" || t == "[Z";
 }
 
-const std::vector<std::pair<std::string_view, AcuBoot::Start>>& startTable()
+const NameTable<AcuBoot::Start>& startTable()
 {
-    static const std::vector<std::pair<std::string_view, AcuBoot::Start>> t = {
+    static const NameTable<AcuBoot::Start> t = {
         {"application", AcuBoot::Start::Application}, {"bootloader", AcuBoot::Start::Bootloader},
         {"hung", AcuBoot::Start::Hung},               {"silent", AcuBoot::Start::Silent},
         {"confused", AcuBoot::Start::Confused},
@@ -185,22 +186,11 @@ void AcuBoot::setStart(Start s)
     }
 }
 
-std::optional<AcuBoot::Start> AcuBoot::startNamed(std::string_view name)
-{
-    for (const auto& [n, s] : startTable())
-        if (n == name)
-            return s;
-    return std::nullopt;
-}
+std::optional<AcuBoot::Start> AcuBoot::startNamed(std::string_view name) { return named(startTable(), name); }
 
 const std::vector<std::string_view>& AcuBoot::startNames()
 {
-    static const std::vector<std::string_view> names = [] {
-        std::vector<std::string_view> v;
-        for (const auto& entry : startTable())
-            v.push_back(entry.first);
-        return v;
-    }();
+    static const auto names = namesOf(startTable());
     return names;
 }
 

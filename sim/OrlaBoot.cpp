@@ -1,6 +1,7 @@
 #include "sim/OrlaBoot.h"
 
 #include "sim/AcuReplies.h"
+#include "sim/NameTable.h"
 
 #include <cmath>
 #include <utility>
@@ -10,27 +11,6 @@ namespace sim {
 namespace {
 
 ByteRole noRole(unsigned char) { return ByteRole::Ignored; }
-
-template <class T>
-using NameTable = std::vector<std::pair<std::string_view, T>>;
-
-template <class T>
-std::optional<T> named(const NameTable<T>& table, std::string_view name)
-{
-    for (const auto& [n, v] : table)
-        if (n == name)
-            return v;
-    return std::nullopt;
-}
-
-template <class T>
-std::vector<std::string_view> namesOf(const NameTable<T>& table)
-{
-    std::vector<std::string_view> v;
-    for (const auto& entry : table)
-        v.push_back(entry.first);
-    return v;
-}
 
 const NameTable<OrlaBoot::Stream>& streamTable()
 {

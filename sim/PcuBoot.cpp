@@ -1,4 +1,5 @@
 #include "sim/PcuBoot.h"
+#include "sim/NameTable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,9 +39,9 @@ std::string payload(std::string_view s)
 constexpr std::size_t kMaxPassThrough = RecordJoiner::maxRecordChars + 8;
 constexpr std::size_t kPassedKept = 256;
 
-const std::vector<std::pair<std::string_view, UnitSetup::Start>>& startTable()
+const NameTable<UnitSetup::Start>& startTable()
 {
-    static const std::vector<std::pair<std::string_view, UnitSetup::Start>> t = {
+    static const NameTable<UnitSetup::Start> t = {
         {"application", UnitSetup::Start::Application},
         {"bootloader", UnitSetup::Start::Bootloader},
         {"silent", UnitSetup::Start::Silent},
@@ -121,22 +122,11 @@ RecordVerdict BootMemory::take(const std::string& text, int refuseRecord)
 
 // ------------------------------------------------------------------ setup
 
-std::optional<UnitSetup::Start> UnitSetup::startNamed(std::string_view name)
-{
-    for (const auto& [n, s] : startTable())
-        if (n == name)
-            return s;
-    return std::nullopt;
-}
+std::optional<UnitSetup::Start> UnitSetup::startNamed(std::string_view name) { return named(startTable(), name); }
 
 const std::vector<std::string_view>& UnitSetup::startNames()
 {
-    static const std::vector<std::string_view> names = [] {
-        std::vector<std::string_view> v;
-        for (const auto& entry : startTable())
-            v.push_back(entry.first);
-        return v;
-    }();
+    static const auto names = namesOf(startTable());
     return names;
 }
 

@@ -1,4 +1,5 @@
 #include "sim/VantorBoot.h"
+#include "sim/NameTable.h"
 
 #include <algorithm>
 #include <utility>
@@ -10,9 +11,9 @@ namespace {
 // The common framing is not used: these modules cut their own lines.
 ByteRole noRole(unsigned char) { return ByteRole::Ignored; }
 
-const std::vector<std::pair<std::string_view, VantorBoot::Start>>& startTable()
+const NameTable<VantorBoot::Start>& startTable()
 {
-    static const std::vector<std::pair<std::string_view, VantorBoot::Start>> t = {
+    static const NameTable<VantorBoot::Start> t = {
         {"application", VantorBoot::Start::Application},
         {"bootloader", VantorBoot::Start::Bootloader},
         {"silent", VantorBoot::Start::Silent},
@@ -103,22 +104,11 @@ void VantorBoot::setStart(Start s)
     mode_ = s == Start::Bootloader ? Mode::Bootloader : Mode::Application;
 }
 
-std::optional<VantorBoot::Start> VantorBoot::startNamed(std::string_view name)
-{
-    for (const auto& [n, s] : startTable())
-        if (n == name)
-            return s;
-    return std::nullopt;
-}
+std::optional<VantorBoot::Start> VantorBoot::startNamed(std::string_view name) { return named(startTable(), name); }
 
 const std::vector<std::string_view>& VantorBoot::startNames()
 {
-    static const std::vector<std::string_view> names = [] {
-        std::vector<std::string_view> v;
-        for (const auto& entry : startTable())
-            v.push_back(entry.first);
-        return v;
-    }();
+    static const auto names = namesOf(startTable());
     return names;
 }
 
