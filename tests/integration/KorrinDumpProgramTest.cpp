@@ -2,6 +2,7 @@
 // program's ACU of the terminal's paths over a real pseudo-terminal, in real time. The file is
 // read back and checked, and so are the exit statuses for a dump written, a file that cannot
 // be written or is not to be replaced, and SIGTERM in the middle of the dump.
+#include "KorrinRun.h"
 #include "sim/TavsimProcess.h"
 
 #include <QDeadlineTimer>
@@ -19,38 +20,11 @@ namespace {
 
 using tavsimtest::Tavsim;
 
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-};
+using korrintest::Outcome;
 
-class KorrinDump : public ::testing::Test {
+class KorrinDump : public korrintest::KorrinRun {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    QString path(const char* name) const { return dir.path() + "/" + name; }
-
-    void start(QProcess& p, const QStringList& args)
-    {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", path("config"));
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("XDG_RUNTIME_DIR", dir.path());
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(KORRIN_PATH, args);
-    }
-    Outcome finish(QProcess& p)
-    {
-        Outcome r;
-        if (!p.waitForFinished(90000)) {
-            p.kill();
-            p.waitForFinished(3000);
-        } else if (p.exitStatus() == QProcess::NormalExit) {
-            r.exitCode = p.exitCode();
-        }
-        r.out = QString::fromLatin1(p.readAll());
-        return r;
-    }
     Outcome run(const Tavsim& sim, const char* mode, const QString& file)
     {
         QProcess p;
@@ -78,7 +52,6 @@ protected:
         return std::find(l.begin(), l.end(), s) != l.end();
     }
 
-    QTemporaryDir dir;
 };
 
 TEST_F(KorrinDump, AFullDumpWritesTheFileShowsItAndEndsWithStatusZero)

@@ -2,6 +2,7 @@
 // simulated ACU bootloader over a real pseudo-terminal, in real time. The image the simulator
 // reassembled is compared with the file, and the exit status is checked for a success, for an
 // error the module reports, for SIGTERM during the transfer, and for the image check alone.
+#include "KorrinRun.h"
 #include "sim/TavsimProcess.h"
 #include "terminal/upload/ImageFiles.h"
 
@@ -19,42 +20,15 @@ namespace {
 
 using tavsimtest::Tavsim;
 
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-};
+using korrintest::Outcome;
 
-class KorrinUpload : public ::testing::Test {
+class KorrinUpload : public korrintest::KorrinRun {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         image = uptest::acuImage(12);
         std::ofstream(path("acu.s19").toStdString(), std::ios::binary) << image.text();
-    }
-    QString path(const char* name) const { return dir.path() + "/" + name; }
-
-    void start(QProcess& p, const QStringList& args)
-    {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", path("config"));
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("XDG_RUNTIME_DIR", dir.path());
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(KORRIN_PATH, args);
-    }
-    Outcome finish(QProcess& p)
-    {
-        Outcome r;
-        if (!p.waitForFinished(90000)) {
-            p.kill();
-            p.waitForFinished(3000);
-        } else if (p.exitStatus() == QProcess::NormalExit) {
-            r.exitCode = p.exitCode();
-        }
-        r.out = QString::fromLatin1(p.readAll());
-        return r;
     }
     Outcome autoUpload(const Tavsim& sim)
     {
@@ -78,7 +52,6 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    QTemporaryDir dir;
     uptest::Image image;
 };
 
