@@ -42,17 +42,20 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-// The dump's progress in the progress window; its Cancel stops the dump.
+// The progress window as one job drives it: its bar's maximum and what its Cancel does. The
+// dump and the upload share the one window.
 class frmMain::Progress : public panel::DumpProgress {
 public:
-    explicit Progress(frmMain& w) : w_(w) {}
+    Progress(frmMain& w, int maximum, std::function<void()> cancel)
+        : w_(w), maximum_(maximum), cancel_(std::move(cancel))
+    {
+    }
     void show(const std::string& caption) override
     {
-        if (!w_.msg_) {
+        if (!w_.msg_)
             w_.msg_ = new frmMsg(&w_);
-            w_.msg_->onCancel = [this] { w_.paramDump().cancel(); };
-        }
-        w_.msg_->showWith(caption, panel::kDumpReplies);
+        w_.msg_->onCancel = cancel_;
+        w_.msg_->showWith(caption, maximum_);
     }
     void progress(int value) override
     {
@@ -72,6 +75,8 @@ public:
 
 private:
     frmMain& w_;
+    int maximum_;
+    std::function<void()> cancel_;
 };
 
 frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::PanelLink::LinkFactory makeLink,
@@ -89,8 +94,11 @@ frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::Pane
     buildPanel();
     buildMenus();
     buildGraphMenus();
-    progress_ = std::make_unique<Progress>(*this);
+    progress_ = std::make_unique<Progress>(*this, panel::kDumpReplies, [this] { paramDump().cancel(); });
     paramDump().setProgress(progress_.get());
+    uploadProgress_ = std::make_unique<Progress>(*this, panel::kUploadBarMaximum, [this] { paramUpload().cancel(); });
+    paramUpload().setProgress(uploadProgress_.get());
+    buildToolMenus();
     graph().changed = [this] { graphChanged(); };
     graph().onDiagStopCleared = [this] {
         if (diag_)
@@ -120,6 +128,7 @@ frmMain::~frmMain()
 {
     // The dump and the files report to this window while they close.
     paramDump().setProgress(nullptr);
+    graphs_->upload.setProgress(nullptr);
 }
 
 QMenu* frmMain::popup(const char* objectName) const { return findChild<QMenu*>(objectName); }
@@ -972,6 +981,7 @@ void frmMain::closeEvent(QCloseEvent* e)
     // A log being written is closed (a dump running into it ends as cancelled): nothing
     // written is lost.
     dataFiles().shutdown();
+    paramUpload().abort();
     if (exiting_) {
         core_->link.timer1().setEnabled(false);
         core_->link.timer2().setEnabled(false);

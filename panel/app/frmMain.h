@@ -9,6 +9,7 @@
 #include "panel/graphs/PanelGraphs.h"
 #include "panel/tools/PatternScan.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -31,6 +32,7 @@ class GraphView;
 class frmMsg;
 class frmComDiag;
 class frmLOS;
+class QPrinter;
 
 namespace common {
 class SettingsStore;
@@ -108,6 +110,34 @@ public:
     void Label1_Click(int index);
     int printCopies() const { return copies_; }
 
+    // ---- colours, print screen, parameter upload
+    panel::ParamUpload& paramUpload() { return graphs_->upload; }
+    // Tools menu "Parameter Upload (Send Param.txt)".
+    void mnuParamUP_Click();
+    // A colour menu entry (index into panel::kColorEntries): the colour dialog, and on OK the
+    // colour stored, its marker set and the graph redrawn.
+    void mnuColor_Click(int entry);
+    void mnuLoadD_Click();
+    void mnuLoadW_Click();
+    void mnuReLoad_Click();
+    void mnuSave_Click();
+    // "Print &Screen": the printer dialog, then printScreen.
+    void mnuPrint_Click();
+    // Prints the whole window with the print-friendly graph onto the printer, then restores the
+    // screen drawing; returns the image printed (empty when the printer did not start).
+    QImage printScreen(QPrinter& printer);
+    void applyColors(const panel::GraphColors& colors);
+
+    // Tests answer the colour dialog, the printer dialog and the open dialog through these; when
+    // empty the real dialog is shown. nullopt / false = Cancel.
+    std::function<std::optional<panel::Rgb>(panel::Rgb current, const std::string& title)> colorDialogHook;
+    std::function<bool(QPrinter&)> printDialogHook;
+    std::function<std::optional<std::string>(const std::string& title, const std::string& filter,
+                                             const std::string& fileName)>
+        openDialogHook;
+    std::optional<std::string> openFileDialog(const std::string& title, const std::string& filter,
+                                              const std::string& fileName);
+
     // The pop-up menus, for tests: "Display ACU", "Display PCU", "Display Error", "Mode Display",
     // "Sat Display".
     QMenu* popup(const char* objectName) const;
@@ -120,6 +150,8 @@ protected:
 private:
     void buildMenus();
     void buildGraphMenus();
+    void buildToolMenus();
+    void setMarkerColors();
     QWidget* buildGraph(QWidget* parent);
     void refreshGraph();
     void graphChanged();
@@ -182,6 +214,9 @@ private:
     QAction* mnuLog_ = nullptr;
     QAction* mnuSaveScreen_ = nullptr;
     QAction* mnuParamDump_ = nullptr;
+    QAction* mnuParamUP_ = nullptr;
+    QAction* mnuPrint_ = nullptr;
+    QMenu* mnuColor_ = nullptr;
     frmMsg* msg_ = nullptr;
     frmComDiag* diag_ = nullptr;
     QAction* mnuDiag_ = nullptr;
@@ -189,6 +224,7 @@ private:
     QAction* mnuLOS_ = nullptr;
     class Progress;
     std::unique_ptr<Progress> progress_;
+    std::unique_ptr<Progress> uploadProgress_;
     bool graphShownBefore_ = false;
 };
 

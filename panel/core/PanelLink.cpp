@@ -123,7 +123,8 @@ void PanelLink::setReplyTimeout(int ms)
 void PanelLink::setPacing(int ms)
 {
     m_.pacingMs = ms;
-    if (m_.dumpPos == 0)
+    // A dump or an upload keeps its own pacing; the new one applies when it ends.
+    if (m_.dumpPos == 0 && !(uploadOpen && uploadOpen()))
         timer3_->setInterval(Ms{ms});
     ui_.refresh();
 }

@@ -1,5 +1,7 @@
 #include "GraphModel.h"
 
+#include "ColorSettings.h"
+
 #include "panel/core/Format.h"
 
 #include <cmath>
@@ -650,6 +652,8 @@ void GraphModel::redraw()
             s.line(0, 300, kSurfaceWidth - 1, 300, colors.home);
     }
 
+    if (printing_)
+        s.setPenWidth(2);
     if (live) {
         if (m == kModeXY) {
             const int n = xyLastSlot();
@@ -668,7 +672,18 @@ void GraphModel::redraw()
             s.line(x, b - spectrum_[size_t(x)], x + kSweepStep, b - spectrum_[size_t(x + kSweepStep)],
                    colors.trace4);
     }
+    s.setPenWidth(1);
     notify();
+}
+
+void GraphModel::redrawForPrint()
+{
+    const GraphColors screen = colors;
+    colors = printColors();
+    printing_ = true;
+    redraw();
+    printing_ = false;
+    colors = screen;
 }
 
 std::vector<std::string> GraphModel::shownRecords() const

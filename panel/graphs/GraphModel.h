@@ -194,6 +194,9 @@ public:
     void Pgraph();
     // The full redraw (also after a colour change).
     void redraw();
+    // The redraw for printing: white paper, light grey grid, grey home lines, the samples in
+    // black two pixels wide. The surface keeps it until the next redraw.
+    void redrawForPrint();
 
     // ---- spectrum sweep
     void startSweep();
@@ -254,6 +257,7 @@ private:
     bool trackingOffFirst_ = false; // the sweep's first element is "D"
     bool expandedOnce_ = false;
     int redraws_ = 0;
+    bool printing_ = false;
 };
 
 } // namespace panel

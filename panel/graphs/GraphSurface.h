@@ -22,6 +22,8 @@ public:
     // counter-clockwise from the positive x axis as seen on the screen (y grows downwards, so
     // an angle a lies at (cx + r cos a, cy - r sin a)). end below start passes through 0.
     virtual void arc(int cx, int cy, int radius, double start, double end, Rgb colour) = 0;
+    // The width of the lines and points that follow, in pixels (1 unless changed).
+    virtual void setPenWidth(int) {}
     // Bring the surface in front of whatever covers it (before a full redraw).
     virtual void toFront() {}
 };

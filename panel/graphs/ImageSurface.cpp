@@ -31,9 +31,12 @@ void ImageSurface::fill(Rgb colour)
 
 void ImageSurface::point(int x, int y, Rgb colour)
 {
-    if (x < 0 || y < 0 || x >= kSurfaceWidth || y >= kSurfaceHeight)
-        return;
-    image_.setPixel(x, y, 0xFF000000u | (colour & 0xFFFFFFu));
+    for (int dy = 0; dy < width_; ++dy)
+        for (int dx = 0; dx < width_; ++dx) {
+            const int px = x + dx, py = y + dy;
+            if (px >= 0 && py >= 0 && px < kSurfaceWidth && py < kSurfaceHeight)
+                image_.setPixel(px, py, 0xFF000000u | (colour & 0xFFFFFFu));
+        }
 }
 
 void ImageSurface::line(int x1, int y1, int x2, int y2, Rgb colour)
@@ -41,7 +44,7 @@ void ImageSurface::line(int x1, int y1, int x2, int y2, Rgb colour)
     QPainter p(&image_);
     p.setRenderHint(QPainter::Antialiasing, false);
     QPen pen(toColor(colour));
-    pen.setWidth(1);
+    pen.setWidth(width_);
     pen.setCapStyle(Qt::SquareCap); // the end point is part of the line
     p.setPen(pen);
     p.drawLine(x1, y1, x2, y2);

@@ -15,6 +15,7 @@ public:
     void point(int x, int y, Rgb colour) override;
     void line(int x1, int y1, int x2, int y2, Rgb colour) override;
     void arc(int cx, int cy, int radius, double start, double end, Rgb colour) override;
+    void setPenWidth(int width) override { width_ = width < 1 ? 1 : width; }
 
     const QImage& image() const { return image_; }
     // The colour at (x, y) as 0xRRGGBB; 0 outside the surface.
@@ -22,6 +23,7 @@ public:
 
 private:
     QImage image_;
+    int width_ = 1;
 };
 
 } // namespace panel

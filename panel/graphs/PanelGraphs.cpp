@@ -21,7 +21,7 @@ std::int16_t to16(double v)
 } // namespace
 
 PanelGraphs::PanelGraphs(PanelShared& shared, MainState& main, PanelCore& core, FileUi& ui)
-    : graph(shared, main), dump(shared, core.link, core.decoder, ui), files(shared, dump, ui), s_(shared), m_(main)
+    : graph(shared, main), dump(shared, core.link, core.decoder, ui), upload(shared, main, core.link, ui), files(shared, dump, ui), s_(shared), m_(main)
 {
     core.decoder.graph = [this](const GraphSample& sample) {
         if (sample.kind == 'c') {

@@ -8,6 +8,7 @@
 
 #include "panel/core/PanelCore.h"
 #include "panel/params/ParamDump.h"
+#include "panel/params/ParamUpload.h"
 
 namespace panel {
 
@@ -17,6 +18,7 @@ public:
 
     GraphModel graph;
     ParamDump dump;
+    ParamUpload upload;
     DataFiles files;
 
     // The stream samples of a diagnostic reply as Pgraph takes them: the loop-error ("x") and

@@ -115,6 +115,76 @@ TEST_F(PanelDumpSim, EveryDumpLineCarriesTheValueTheControllerHolds)
     EXPECT_EQ(bench.link->timer3().interval(), Ms{bench.main.pacingMs});
 }
 
+TEST_F(PanelDumpSim, ADumpUploadedBackRestoresTheParametersItRecorded)
+{
+    ASSERT_TRUE(runUntil([&] { return bench.shared.open && bench.main.timer1Tag == "1"; }, Ms{5000}));
+    auto& acu = bench.model.device();
+    const auto dumpTo = [&](const std::string& name) {
+        const std::string file = dir.filePath(QString::fromStdString(name)).toStdString();
+        panel::OutputFile out;
+        EXPECT_TRUE(out.open(file));
+        EXPECT_TRUE(graphs.dump.start(out, false));
+        EXPECT_TRUE(runUntil([&] { return !graphs.dump.running(); }, Ms{60000}));
+        EXPECT_EQ(graphs.dump.outcome(), panel::ParamDump::Outcome::Completed);
+        out.close();
+        return linesOf(file);
+    };
+    const auto upload = [&](const std::string& file) {
+        const size_t first = bench.departures.size();
+        graphs.upload.openDialog = [&](const std::string&, const std::string&, const std::string&) {
+            return std::optional<std::string>(file);
+        };
+        graphs.upload.mnuParamUP_Click();
+        EXPECT_TRUE(graphs.upload.running());
+        EXPECT_TRUE(runUntil([&] { return !graphs.upload.running(); }, Ms{60000}));
+        std::vector<std::string> sent;
+        for (size_t i = first; i < bench.departures.size(); ++i)
+            sent.push_back(bench.departures[i].bytes);
+        return sent;
+    };
+    // The data lines of a dump as a map from their command letters to the value.
+    const auto values = [](const std::vector<std::string>& lines) {
+        std::map<std::string, std::string> v;
+        for (const auto& l : lines)
+            if (l.size() >= 6 && (l[0] == 'm' || l[0] == 'n') && l[2] == '\t')
+                v[l.substr(0, 2)] = l.substr(3, 3);
+        return v;
+    };
+
+    const auto first = dumpTo("first.txt");
+    const auto recorded = values(first);
+    ASSERT_EQ(recorded.size(), 74u + 12u);
+    ASSERT_NE(recorded.at("mG"), "077");
+    ASSERT_NE(recorded.at("n2"), "055");
+
+    // Three parameters changed through the ACU (the upload of a small file of its own).
+    const std::string change = dir.filePath("change.txt").toStdString();
+    std::ofstream(change, std::ios::binary) << "mG\t077\r\nmH\t066\r\nn2\t055\r\n";
+    EXPECT_EQ(upload(change), (std::vector<std::string>{"mG077\r\n", "mH066\r\n", "n2055\r\n"}));
+    EXPECT_EQ(acu.parameter('G'), 77);
+    EXPECT_EQ(acu.parameter('H'), 66);
+    EXPECT_EQ(acu.pcuParameter('2') & 0xFF, 55);
+
+    // The first dump sent back: exactly the set commands its data lines describe, in order.
+    const auto sent = upload(dir.filePath("first.txt").toStdString());
+    std::vector<std::string> expected;
+    for (const auto& l : first)
+        if (l.size() >= 6 && (l[0] == 'm' || l[0] == 'n') && l[2] == '\t')
+            expected.push_back(l.substr(0, 2) + l.substr(3, 3) + "\r\n");
+    EXPECT_EQ(sent, expected);
+    EXPECT_TRUE(files.errors.empty());
+
+    // Dumped again: the changed parameters are back, and every stored one reads as recorded.
+    const auto second = values(dumpTo("second.txt"));
+    EXPECT_EQ(second.at("mG"), recorded.at("mG"));
+    EXPECT_EQ(second.at("mH"), recorded.at("mH"));
+    EXPECT_EQ(second.at("n2"), recorded.at("n2"));
+    int same = 0;
+    for (const auto& [key, value] : recorded)
+        same += second.at(key) == value;
+    EXPECT_GE(same, 80) << "all but the measured values (heading, signal, live PCU words)";
+}
+
 TEST_F(PanelDumpSim, ADataLogOf200SamplesEndsWithTheDump)
 {
     ASSERT_TRUE(runUntil([&] { return bench.shared.open && bench.main.timer1Tag == "1"; }, Ms{5000}));

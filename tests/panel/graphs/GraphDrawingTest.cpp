@@ -201,3 +201,30 @@ TEST_F(GraphDrawingTest, SpectrumSegments)
 
 } // namespace
 } // namespace panel
+
+namespace panel {
+namespace {
+
+TEST_F(GraphDrawingTest, PrintRedrawIsBlackOnWhiteTwoPixelsWideThenTheScreenReturns)
+{
+    g.mnuDIvc_Click();
+    stream(0, 0, 0);
+    stream(5, -3, 12);
+    const GraphColors screen = g.colors;
+    g.redrawForPrint();
+    EXPECT_EQ(image.pixel(3, 3), 0xFFFFFFu) << "paper";
+    EXPECT_EQ(image.pixel(10, 5), 0xC0C0C0u) << "grid";
+    EXPECT_EQ(image.pixel(300, 70), 0x8F8F8Fu) << "home line";
+    EXPECT_EQ(image.pixel(1, 65), 0u) << "trace 1";
+    EXPECT_EQ(image.pixel(2, 66), 0u) << "two pixels wide";
+    EXPECT_EQ(image.pixel(1, 218), 0u) << "trace 3";
+    EXPECT_EQ(g.colors.back, screen.back);
+    EXPECT_EQ(g.colors.trace1, screen.trace1);
+    // The next redraw is the screen's again, one pixel wide.
+    g.cmdRedraw_Click();
+    expectPixels({{1, 65, &GraphColors::trace1, "trace 1"}, {3, 3, &GraphColors::back, "back"},
+                  {2, 66, &GraphColors::back, "one pixel wide"}});
+}
+
+} // namespace
+} // namespace panel
