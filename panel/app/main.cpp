@@ -17,6 +17,7 @@
 #include <vector>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QPrinter>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -39,12 +40,14 @@ std::string printable(const std::string& bytes)
 void startTour(frmMain& w, const QString& dir)
 {
     QDir().mkpath(dir);
+    static QString tourDir;
+    tourDir = dir;
     struct Stop {
         const char* file;
         std::function<void(frmMain&)> press;
-        int ms = 4000;      // live polling before the picture
-        bool diag = false;  // a picture of the diagnostics window instead of the main window
-        bool los = false;   // a picture of the line-of-sight window
+        int ms = 4000; // live polling before the picture
+        // The window pictured; the main window when empty.
+        std::function<QWidget*(frmMain&)> window = nullptr;
     };
     const auto graphStop = [](const char* file, int mode, int ms) {
         return Stop{file, [mode](frmMain& m) {
@@ -79,20 +82,26 @@ void startTour(frmMain& w, const QString& dir)
         {"los-pointing.png", [](frmMain& m) {
              m.mnuLOS_Click();
              m.los()->Command1_Click();
-         }, 1000, false, true},
+         }, 1000, [](frmMain& m) -> QWidget* { return m.los(); }},
         // The diagnostics window after "? S" and its answer.
         {"comm-diagnostics.png", [](frmMain& m) {
              m.mnuDiag_Click();
              m.comDiag()->logic().cmdRepeat_Click(1);
-         }, 3000, true},
+         }, 3000, [](frmMain& m) -> QWidget* { return m.comDiag(); }},
+        // Print Screen of the IVC graph into a PDF beside the pictures, and the window after it.
+        {"print-screen.png", [](frmMain& m) {
+             m.graph().mnuGraph_Click(panel::kModeIvc);
+             QPrinter printer(QPrinter::HighResolution);
+             printer.setOutputFormat(QPrinter::PdfFormat);
+             printer.setOutputFileName(tourDir + "/print-screen.pdf");
+             m.printScreen(printer);
+         }, 3000},
     };
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [&w, dir, step](size_t i) {
         if (i > 0) {
             const QString file = dir + "/" + stops[i - 1].file;
-            QWidget* shown = stops[i - 1].diag  ? static_cast<QWidget*>(w.comDiag())
-                             : stops[i - 1].los ? static_cast<QWidget*>(w.los())
-                                                : &w;
+            QWidget* shown = stops[i - 1].window ? stops[i - 1].window(w) : &w;
             if (shown->grab().save(file))
                 std::printf("screenshot: %s\n", qPrintable(file));
             std::fflush(stdout);

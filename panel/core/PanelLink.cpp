@@ -623,7 +623,8 @@ void PanelLink::EndDump()
 {
     m_.dumpPos = 0;
     s_.dumpCounter = -1;
-    timer3_->setInterval(Ms{m_.pacingMs});
+    // An upload paused by the dump goes on at its own pacing.
+    timer3_->setInterval(Ms{(uploadOpen && uploadOpen()) ? kDumpPacingMs : m_.pacingMs});
     // Unanswered replies of the dump shortened the reply timeout to 100 ms.
     if (timer2_->interval() != Ms{m_.timeoutMs})
         timer2_->setInterval(Ms{m_.timeoutMs});

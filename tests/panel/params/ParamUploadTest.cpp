@@ -192,6 +192,26 @@ TEST_F(UploadTest, APacingChosenDuringTheUploadAppliesAfterIt)
     EXPECT_EQ(panel->timer3().interval(), 500ms);
 }
 
+TEST_F(UploadTest, ADumpStartedDuringTheUploadGoesFirstThenTheUploadGoesOn)
+{
+    files.paths.push_back(write("p.txt", "mA001\r\nmB002\r\nmC003\r\n"));
+    upload->mnuParamUP_Click();
+    const size_t first = journal.writes.size();
+    for (int i = 0; i < 100 && journal.writes.size() == first; ++i)
+        clock.advance(10ms);
+    dumpTo("d.txt");
+    ASSERT_TRUE(dump->running());
+    runDump();
+    ASSERT_FALSE(dump->running());
+    EXPECT_EQ(panel->timer3().interval(), 80ms);
+    const auto rest = run();
+    EXPECT_EQ(rest, (std::vector<std::string>{"mB002\r\n", "mC003\r\n"}));
+    const auto all = sentFrom(first);
+    EXPECT_EQ(all.front(), "mA001\r\n");
+    EXPECT_EQ(all.size(), 1u + 91u + 2u) << "the dump's 91 commands between";
+    EXPECT_EQ(panel->timer3().interval(), 200ms);
+}
+
 TEST_F(UploadTest, AnOverlongLineIsCutAtTheCap)
 {
     files.paths.push_back(write("p.txt", "m" + std::string(panel::kUploadLineCap + 100, 'A') + "\r\nmB002\r\n"));
