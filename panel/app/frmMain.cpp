@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "GraphView.h"
+#include "frmCapture.h"
 #include "frmComDiag.h"
 #include "frmLOS.h"
 #include "Lamp.h"
@@ -109,7 +110,11 @@ frmMain::frmMain(common::Clock& clock, common::SettingsStore& store, panel::Pane
         if (diag_)
             diag_->move(frameGeometry().right() + 1, y());
     };
-    dataFiles().captionsChanged = [this] { graphChanged(); };
+    dataFiles().captionsChanged = [this] {
+        graphChanged();
+        if (captureWin_)
+            captureWin_->setLogCaption(QString::fromLatin1(dataFiles().logCaption()));
+    };
     graph().redraw();
     refreshGraph();
 
@@ -545,6 +550,7 @@ QWidget* frmMain::buildGraph(QWidget* parent)
         }
         top->addWidget(btn, 0, Qt::AlignBottom);
     }
+    buildCaptureControls(area, top);
     txtNotes_ = new QLineEdit(latin1(dataFiles().txtNotes), area);
     txtNotes_->setObjectName("txtNotes");
     connect(txtNotes_, &QLineEdit::textChanged, this,
@@ -706,7 +712,8 @@ void frmMain::refreshGraph()
         adjustSize();
     }
     mnuLog_->setText(dataFiles().logOpen() ? panel::kCloseDataLog : "Start Data &Log");
-    const QString caption = latin1(dataFiles().windowCaption());
+    const QString caption = latin1(capture_ && capture().loaded() ? capture().windowCaption()
+                                                                  : dataFiles().windowCaption());
     if (windowTitle() != caption)
         setWindowTitle(caption);
 }

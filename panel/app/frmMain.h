@@ -5,6 +5,7 @@
 #include "common/gui/Desktop.h"
 #include "common/gui/frmFindTAV.h"
 #include "panel/core/PanelCore.h"
+#include "panel/graphs/CaptureReplay.h"
 #include "panel/graphs/ImageSurface.h"
 #include "panel/graphs/PanelGraphs.h"
 #include "panel/tools/PatternScan.h"
@@ -33,6 +34,11 @@ class frmMsg;
 class frmComDiag;
 class frmLOS;
 class QPrinter;
+class frmScan;
+class frmN7;
+class frmBurn;
+class frmCapture;
+class QBoxLayout;
 
 namespace common {
 class SettingsStore;
@@ -128,6 +134,20 @@ public:
     QImage printScreen(QPrinter& printer);
     void applyColors(const panel::GraphColors& colors);
 
+    // Tools menu "Pattern &Scan", "N7 Parameter Tool" (a second click hides it) and
+    // "Burn-In Room Excersise": each window is ticked while it is shown.
+    void mnuScan_Click();
+    void mnuN7Par_Click();
+    void mnuBurn_Click();
+    frmScan* scanWindow() const { return scanWin_; }
+    frmN7* n7() const { return n7_; }
+    frmBurn* burn() const { return burn_; }
+
+    // Capture replay: "L&oad Data Log", "<", ">", "&Unload Data Log", and the "Capture" window.
+    panel::CaptureReplay& capture() { return *capture_; }
+    void cmdCapture_Click();
+    frmCapture* captureWindow() const { return captureWin_; }
+
     // Tests answer the colour dialog, the printer dialog and the open dialog through these; when
     // empty the real dialog is shown. nullopt / false = Cancel.
     std::function<std::optional<panel::Rgb>(panel::Rgb current, const std::string& title)> colorDialogHook;
@@ -152,6 +172,8 @@ private:
     void buildGraphMenus();
     void buildToolMenus();
     void setMarkerColors();
+    void buildCaptureControls(QWidget* area, QBoxLayout* row);
+    void captureChanged();
     QWidget* buildGraph(QWidget* parent);
     void refreshGraph();
     void graphChanged();
@@ -225,6 +247,20 @@ private:
     class Progress;
     std::unique_ptr<Progress> progress_;
     std::unique_ptr<Progress> uploadProgress_;
+    frmScan* scanWin_ = nullptr;
+    frmN7* n7_ = nullptr;
+    frmBurn* burn_ = nullptr;
+    QAction* mnuScan_ = nullptr;
+    QAction* mnuN7Par_ = nullptr;
+    QAction* mnuBurn_ = nullptr;
+    class CaptureAdapter;
+    std::unique_ptr<panel::CaptureUi> captureUi_;
+    std::unique_ptr<panel::CaptureReplay> capture_;
+    frmCapture* captureWin_ = nullptr;
+    QPushButton* cmdLDLScrollBack_ = nullptr;
+    QPushButton* cmdLDLScrollForward_ = nullptr;
+    QAction* mnuLoadDataLog_ = nullptr;
+    QAction* mnuUnloadDataLog_ = nullptr;
     bool graphShownBefore_ = false;
 };
 

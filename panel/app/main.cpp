@@ -1,6 +1,10 @@
 // velmar: the remote panel of the TAV antenna control unit.
 #include "Headless.h"
+#include "frmBurn.h"
+#include "frmCapture.h"
 #include "frmComDiag.h"
+#include "frmN7.h"
+#include "frmScan.h"
 #include "frmLOS.h"
 #include "frmMain.h"
 
@@ -68,7 +72,28 @@ void startTour(frmMain& w, const QString& dir)
          }},
         graphStop("graph-admc.png", panel::kModeAdmc, 12000),
         graphStop("graph-ivc.png", panel::kModeIvc, 12000),
-        graphStop("graph-v.png", panel::kModeV, 12000),
+        // The IVC chart saved as screen data (its dump takes a few seconds), then loaded back.
+        {"screen-data-saved.png", [](frmMain& m) {
+             m.saveDialogHook = [](const std::string&, const std::string&) {
+                 return std::optional<std::string>((tourDir + "/capture.csv").toStdString());
+             };
+             m.questionHook = [](const std::string&) { return true; };
+             m.dataFiles().mnuSaveScreen_Click();
+         }, 10000},
+        {"capture-replay.png", [](frmMain& m) {
+             m.openDialogHook = [](const std::string&, const std::string&, const std::string&) {
+                 return std::optional<std::string>((tourDir + "/capture.csv").toStdString());
+             };
+             m.cmdCapture_Click();
+             m.capture().mnuLoadDataLog_Click();
+         }, 2000},
+        {"capture-window.png", [](frmMain&) {}, 500, [](frmMain& m) -> QWidget* { return m.captureWindow(); }},
+        {"graph-v.png", [](frmMain& m) {
+             m.capture().mnuUnloadDataLog_Click();
+             m.captureWindow()->hide();
+             m.link().setPacing(50);
+             m.graph().mnuGraph_Click(panel::kModeV);
+         }, 12000},
         graphStop("graph-w.png", panel::kModeW, 12000),
         graphStop("graph-tc.png", panel::kModeTc, 12000),
         graphStop("graph-spectrum.png", panel::kModeSpectrum, 14000),
@@ -88,8 +113,23 @@ void startTour(frmMain& w, const QString& dir)
              m.mnuDiag_Click();
              m.comDiag()->logic().cmdRepeat_Click(1);
          }, 3000, [](frmMain& m) -> QWidget* { return m.comDiag(); }},
+        {"pattern-scan.png", [](frmMain& m) {
+             m.mnuScan_Click();
+             m.scanWindow()->cmdDIR_Click(panel::PatternScan::AzUp);
+         }, 2500, [](frmMain& m) -> QWidget* { return m.scanWindow(); }},
+        {"n7-tool.png", [](frmMain& m) {
+             m.scanWindow()->cmdExit_Click();
+             m.mnuN7Par_Click();
+             m.n7()->Command1_Click();
+         }, 2000, [](frmMain& m) -> QWidget* { return m.n7(); }},
+        {"burn-in.png", [](frmMain& m) {
+             m.mnuN7Par_Click();
+             m.mnuBurn_Click();
+             m.burn()->Command1_Click();
+         }, 5000, [](frmMain& m) -> QWidget* { return m.burn(); }},
         // Print Screen of the IVC graph into a PDF beside the pictures, and the window after it.
         {"print-screen.png", [](frmMain& m) {
+             m.burn()->close();
              m.graph().mnuGraph_Click(panel::kModeIvc);
              QPrinter printer(QPrinter::HighResolution);
              printer.setOutputFormat(QPrinter::PdfFormat);

@@ -24,6 +24,8 @@ PanelGraphs::PanelGraphs(PanelShared& shared, MainState& main, PanelCore& core, 
     : graph(shared, main), dump(shared, core.link, core.decoder, ui), upload(shared, main, core.link, ui), files(shared, dump, ui), s_(shared), m_(main)
 {
     core.decoder.graph = [this](const GraphSample& sample) {
+        if (holdLive)
+            return;
         if (sample.kind == 'c') {
             if (graph.mode() == kModeSpectrum)
                 graph.spectrumLevel(int(roundEven(sample.a)));
@@ -38,7 +40,7 @@ PanelGraphs::PanelGraphs(PanelShared& shared, MainState& main, PanelCore& core, 
     core.decoder.statusDecoded = [this, indicators] {
         if (indicators)
             indicators();
-        if (graph.mode() == kModeAdmc)
+        if (graph.mode() == kModeAdmc && !holdLive)
             admcSample();
     };
     core.link.sweepNext = [this] { return graph.sweepNext(); };

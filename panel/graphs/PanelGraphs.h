@@ -20,6 +20,8 @@ public:
     ParamDump dump;
     ParamUpload upload;
     DataFiles files;
+    // While set (a capture is replayed on the graph) live samples are not plotted.
+    bool holdLive = false;
 
     // The stream samples of a diagnostic reply as Pgraph takes them: the loop-error ("x") and
     // torque ("y") values are bytes about 128 and become signed about 0; the sensor values

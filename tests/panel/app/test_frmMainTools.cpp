@@ -2,12 +2,17 @@
 // rules are tested with the logic: colour settings, the print redraw, the upload's lines).
 #include "AppFixture.h"
 
+#include "panel/app/frmBurn.h"
+#include "panel/app/frmCapture.h"
 #include "panel/app/frmMsg.h"
+#include "panel/app/frmN7.h"
+#include "panel/app/frmScan.h"
 
 #include <QAction>
 #include <QFile>
 #include <QMenu>
 #include <QPrinter>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
@@ -149,6 +154,86 @@ TEST_F(AppFixture, ParameterUploadSendsTheFileWithItsProgressWindow)
     msg->findChild<QPushButton*>("cmdCancel")->click();
     clock.advance(common::Ms{200});
     EXPECT_FALSE(win->paramUpload().running());
+}
+
+TEST_F(AppFixture, ToolWindowsOpenFromTheToolsMenuAndTheTickFollowsThem)
+{
+    start();
+    auto* scan = action(win.get(), "mnuScan");
+    scan->trigger();
+    ASSERT_NE(win->scanWindow(), nullptr);
+    EXPECT_TRUE(win->scanWindow()->isVisible());
+    EXPECT_TRUE(scan->isChecked());
+    win->scanWindow()->close();
+    EXPECT_FALSE(scan->isChecked());
+
+    auto* burn = action(win.get(), "mnuBurn");
+    burn->trigger();
+    ASSERT_NE(win->burn(), nullptr);
+    EXPECT_TRUE(burn->isChecked());
+    win->burn()->close();
+    EXPECT_FALSE(burn->isChecked());
+
+    // The N7 tool toggles with its entry, and Read's answer comes from the matched replies.
+    auto* n7 = action(win.get(), "mnuN7Par");
+    n7->trigger();
+    ASSERT_NE(win->n7(), nullptr);
+    EXPECT_TRUE(win->n7()->isVisible());
+    EXPECT_TRUE(n7->isChecked());
+    auto* value = win->n7()->findChild<QLineEdit*>("Text1");
+    EXPECT_EQ(value->text(), "192");
+    clock.advance(common::Ms{2000});
+    win->n7()->Command1_Click();
+    EXPECT_EQ(win->shared().oneShot, "n7999\r\n");
+    win->link().onReply("n037 7", "n7999\r\n");
+    EXPECT_EQ(value->text(), "37");
+    n7->trigger();
+    EXPECT_FALSE(win->n7()->isVisible());
+    EXPECT_FALSE(n7->isChecked());
+}
+
+TEST_F(AppFixture, LoadedCaptureShowsThePageButtonsAndDisablesTheWritingCommands)
+{
+    start();
+    const std::string file = dir + "/ivc.csv";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "Time,CL,LV,AZ,Rel,Phase,,Velmar Disp ivc (Loop Error) Screen Capture\r\n";
+        for (int i = 0; i < 700; ++i)
+            out << "12:00:00," << i % 20 << ",-3,4,123.4,0\r\n";
+    }
+    win->openDialogHook = [&](const std::string&, const std::string&, const std::string&) {
+        return std::optional<std::string>(file);
+    };
+    find<QPushButton>("cmdCapture")->click();
+    auto* capture = win->captureWindow();
+    ASSERT_NE(capture, nullptr);
+    EXPECT_TRUE(capture->isVisible());
+    capture->findChild<QPushButton*>("cmdLoadDataLog")->click();
+    ASSERT_TRUE(win->capture().loaded());
+    EXPECT_TRUE(find<QPushButton>("cmdLDLScrollForward")->isVisibleTo(win.get()));
+    EXPECT_TRUE(find<QPushButton>("cmdLDLScrollBack")->isVisibleTo(win.get()));
+    EXPECT_EQ(win->windowTitle().toStdString(), "TAV Remote Panel - Log " + file);
+    EXPECT_FALSE(action(win.get(), "mnuLog")->isEnabled());
+    EXPECT_FALSE(action(win.get(), "mnuSaveScreen")->isEnabled());
+    EXPECT_FALSE(action(win.get(), "mnuLoadDataLog")->isEnabled());
+    EXPECT_TRUE(action(win.get(), "mnuUnloadDataLog")->isEnabled());
+    EXPECT_FALSE(capture->findChild<QPushButton*>("cmdLog")->isVisibleTo(capture));
+    EXPECT_TRUE(win->shared().diagStop);
+    // A live sample arriving meanwhile stays off the replayed page.
+    const auto shown = win->graph().sampleCounter();
+    win->decoder().graph(panel::GraphSample{'x', 130, 130, 130, 0});
+    EXPECT_EQ(win->graph().sampleCounter(), shown);
+
+    find<QPushButton>("cmdLDLScrollForward")->click();
+    EXPECT_EQ(win->capture().position(), 640);
+    action(win.get(), "mnuUnloadDataLog")->trigger();
+    EXPECT_FALSE(win->capture().loaded());
+    EXPECT_FALSE(find<QPushButton>("cmdLDLScrollForward")->isVisibleTo(win.get()));
+    EXPECT_TRUE(action(win.get(), "mnuLog")->isEnabled());
+    EXPECT_FALSE(action(win.get(), "mnuUnloadDataLog")->isEnabled());
+    EXPECT_EQ(win->windowTitle(), "TAV Remote Panel");
+    EXPECT_FALSE(win->shared().diagStop);
 }
 
 } // namespace guitest
