@@ -3,10 +3,21 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStringList>
 #include <QUrl>
+
+bool helpKey(QKeyEvent* e, const std::function<void(const QString&)>& openHelp, const QString& page)
+{
+    if (e->key() != Qt::Key_F1)
+        return false;
+    if (openHelp)
+        openHelp(page);
+    e->accept();
+    return true;
+}
 
 bool openHelpPage(const QString& page)
 {

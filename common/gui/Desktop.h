@@ -3,11 +3,17 @@
 // desktop's handler, protocol text turned into displayed text, message boxes and status panels.
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 #include <string>
 
 // Opens a page (or document) of the installed "html" folder with the desktop's handler: the
 // installed folder first, then the one beside a build tree. False when no such page exists.
 bool openHelpPage(const QString& page);
+
+class QKeyEvent;
+// F1 in a window with a help page: the page through openHelp (when set), the key consumed.
+// False for any other key.
+bool helpKey(QKeyEvent* e, const std::function<void(const QString&)>& openHelp, const QString& page);
 
 // Protocol bytes as shown: each byte one Latin-1 character, never decoded as UTF-8.
 QString latin1(const std::string& bytes);

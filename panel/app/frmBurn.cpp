@@ -149,11 +149,7 @@ void frmBurn::closeEvent(QCloseEvent* e)
 
 void frmBurn::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F1) {
-        if (openHelp)
-            openHelp(kHelpPage);
-        e->accept();
+    if (helpKey(e, openHelp, kHelpPage))
         return;
-    }
     QWidget::keyPressEvent(e);
 }

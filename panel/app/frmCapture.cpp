@@ -103,9 +103,7 @@ void frmCapture::closeEvent(QCloseEvent* e)
 
 void frmCapture::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F1) {
-        openHelp(kHelpPage);
+    if (helpKey(e, openHelp, kHelpPage))
         return;
-    }
     QWidget::keyPressEvent(e);
 }

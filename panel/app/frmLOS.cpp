@@ -168,10 +168,8 @@ void frmLOS::closeEvent(QCloseEvent* e)
 
 void frmLOS::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F1) {
-        openHelp(kHelpPage);
+    if (helpKey(e, openHelp, kHelpPage))
         return;
-    }
     QWidget::keyPressEvent(e);
 }
 

@@ -185,12 +185,8 @@ void frmN7::closeEvent(QCloseEvent* e)
 
 void frmN7::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F1) {
-        if (openHelp)
-            openHelp(kHelpPage);
-        e->accept();
+    if (helpKey(e, openHelp, kHelpPage))
         return;
-    }
     QWidget::keyPressEvent(e);
 }
 

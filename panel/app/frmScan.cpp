@@ -365,11 +365,7 @@ void frmScan::closeEvent(QCloseEvent* e)
 
 void frmScan::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F1) {
-        if (openHelp)
-            openHelp(kHelpPage);
-        e->accept();
+    if (helpKey(e, openHelp, kHelpPage))
         return;
-    }
     QWidget::keyPressEvent(e);
 }

@@ -130,12 +130,16 @@ void startTour(frmMain& w, const QString& dir)
         // Print Screen of the IVC graph into a PDF beside the pictures, and the window after it.
         {"print-screen.png", [](frmMain& m) {
              m.burn()->close();
+             m.link().setPacing(50);
              m.graph().mnuGraph_Click(panel::kModeIvc);
-             QPrinter printer(QPrinter::HighResolution);
-             printer.setOutputFormat(QPrinter::PdfFormat);
-             printer.setOutputFileName(tourDir + "/print-screen.pdf");
-             m.printScreen(printer);
-         }, 3000},
+             // Printed once the chart holds a few seconds of samples.
+             QTimer::singleShot(4000, &m, [&m] {
+                 QPrinter printer(QPrinter::HighResolution);
+                 printer.setOutputFormat(QPrinter::PdfFormat);
+                 printer.setOutputFileName(tourDir + "/print-screen.pdf");
+                 m.printScreen(printer);
+             });
+         }, 5000},
     };
     auto step = std::make_shared<std::function<void(size_t)>>();
     *step = [&w, dir, step](size_t i) {
