@@ -171,8 +171,10 @@ TEST_F(PanelTest, ParameterUploadReplacesOneShotTypedAndPollWhileItsFileIsOpen)
     panel->BeginDump("Y");
     EXPECT_EQ(ticks(1, 80ms), (std::vector<std::string>{"Y"}));
     panel->EndDump();
+    EXPECT_EQ(panel->timer3().interval(), 80ms) << "the upload goes on at its own pacing";
 
     fileOpen = false;
+    panel->setPacing(200); // the upload's end restores the menu's pacing
     EXPECT_EQ(ticks(4), (std::vector<std::string>{"V", "a", "b", "S"}));
 }
 
