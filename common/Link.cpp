@@ -1,9 +1,9 @@
 #include "Link.h"
 
+#include "Ports.h"
 #include "SettingsStore.h"
 
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
@@ -197,6 +197,11 @@ bool SerialLink::open(std::string& error)
     }
     port_->setPortName(QString::fromStdString(path_));
     if (!port_->open(QIODevice::ReadWrite)) {
+        error = missingAdapterAdvice(path_);
+        if (!error.empty()) {
+            port_->clearError();
+            return false;
+        }
         error = port_->errorString().toStdString() + " (" + path_ + ")";
         const std::string advice = permissionAdvice(path_);
         if (!advice.empty())
@@ -392,26 +397,30 @@ std::string TcpLink::describe() const { return host_ + ":" + std::to_string(port
 
 std::string serialDevicePath(int n, const SettingsStore* store)
 {
+    return serialDevicePath(n, store, SystemPortSource());
+}
+
+std::string serialDevicePath(int n, const SettingsStore* store, const PortSource& source)
+{
     if (store) {
-        const std::string over = store->get("Devices", "Com" + std::to_string(n), "");
+        const std::string over = store->get(kDevicesSection, "Com" + std::to_string(n), "");
         if (!over.empty())
             return over;
     }
-    std::vector<std::string> usb, builtin;
-    for (const auto& info : QSerialPortInfo::availablePorts()) {
-        const std::string loc = info.systemLocation().toStdString();
-        (loc.find("/ttyS") != std::string::npos ? builtin : usb).push_back(loc);
-    }
-    std::sort(usb.begin(), usb.end());
-    auto byNumber = [](const std::string& a, const std::string& b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    };
-    std::sort(builtin.begin(), builtin.end(), byNumber);
-    std::vector<std::string> all = usb;
-    all.insert(all.end(), builtin.begin(), builtin.end());
+    const std::vector<PortInfo> all = orderPorts(source.ports());
     if (n >= 1 && size_t(n) <= all.size())
-        return all[size_t(n - 1)];
+        return all[size_t(n - 1)].device;
     return "/dev/ttyS" + std::to_string(std::max(0, n - 1));
+}
+
+std::string missingAdapterAdvice(const std::string& devicePath)
+{
+    struct stat st {};
+    if (!isByIdPath(devicePath) || ::stat(devicePath.c_str(), &st) == 0)
+        return {};
+    return "The USB adapter \"" + adapterName(devicePath) + "\" is not plugged in.\nIts port is pinned to "
+           + devicePath
+           + ".\nPlug the adapter in and open the port again, or choose another port in CommPort Properties.";
 }
 
 std::string permissionAdvice(const std::string& devicePath)

@@ -155,11 +155,17 @@ private:
 };
 
 // Serial port number N ("Com" N) to a device path. An entry "ComN" in the section "Devices"
-// of the store overrides; otherwise the machine's serial devices are listed (USB adapters
-// /dev/ttyUSB*, /dev/ttyACM* first, then /dev/ttyS*), and N picks the Nth; past the end of
-// the list the answer is /dev/ttyS(N-1).
+// of the store overrides (a pin); otherwise the machine's serial devices are listed (USB
+// adapters /dev/ttyUSB*, /dev/ttyACM* first, then /dev/ttyS*, see orderPorts), and N picks the
+// Nth; past the end of the list the answer is /dev/ttyS(N-1). A pin changes no other number.
 class SettingsStore;
+class PortSource;
 std::string serialDevicePath(int portNumber, const SettingsStore* store);
+std::string serialDevicePath(int portNumber, const SettingsStore* store, const PortSource& ports);
+
+// Message for a pinned USB adapter (a by-id name) that is not plugged in: names the adapter
+// and the path, and what to do. Empty when the path is no by-id name or is there.
+std::string missingAdapterAdvice(const std::string& devicePath);
 
 // Message for a device that exists but cannot be opened for lack of permission: names the
 // group that owns it and how to join it. Empty when the cause is something else.

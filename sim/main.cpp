@@ -74,7 +74,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PROGRAM_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROGRAM_VERSION_TEXT));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 SerialControls addSerialControls(QWidget* parent, QBoxLayout* column, const SerialChoices& c)
 {
@@ -46,4 +47,18 @@ SerialControls addSerialControls(QWidget* parent, QBoxLayout* column, const Seri
     }
     column->addWidget(flow);
     return s;
+}
+
+void fillPortList(QComboBox* cboPort, const std::vector<common::PortChoice>& choices)
+{
+    const int current = cboPort->currentIndex();
+    const QSignalBlocker quiet(cboPort);
+    cboPort->clear();
+    for (const auto& c : choices) {
+        cboPort->addItem(QString::fromStdString(c.text()));
+        cboPort->setItemData(cboPort->count() - 1, QString::fromStdString(c.details()), Qt::ToolTipRole);
+    }
+    cboPort->setCurrentIndex(current < cboPort->count() ? current : -1);
+    // The list is as wide as its longest entry, so no description is cut.
+    cboPort->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 }

@@ -952,7 +952,7 @@ void frmMain::mnuAbout_Click()
 {
     QMessageBox::information(this, "About",
                              QString("TAV Remote Panel Interface    \nVersion %1\nBuild 22.February.2011 ")
-                                 .arg(QStringLiteral(PROGRAM_VERSION)));
+                                 .arg(QStringLiteral(PROGRAM_VERSION_TEXT)));
 }
 
 void frmMain::mnuActive_Click()

@@ -21,7 +21,12 @@
 
 using common::Ms;
 
-frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), main_(main)
+namespace {
+constexpr int kPorts = 20; // "Com1" .. "Com20"
+}
+
+frmProperties::frmProperties(frmMain& main, QWidget* parent, const common::PortSource* ports)
+    : QDialog(parent), main_(main)
 {
     setObjectName("frmProperties");
     setWindowTitle("CommPort Properties");
@@ -72,7 +77,7 @@ frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), 
     auto* right = new QVBoxLayout;
     const SerialControls serial =
         addSerialControls(this, right,
-                          {"Connection Preferences", "fraPreferences", 20,
+                          {"Connection Preferences", "fraPreferences", kPorts,
                            {"1200", "2400", "4800", "9600", "19200", "38400"}, {"7", "8"}, {"1", "2"}});
     cboPort_ = serial.cboPort;
     cboSpeed_ = serial.cboSpeed;
@@ -81,6 +86,8 @@ frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), 
     cboStopBits_ = serial.cboStopBits;
     for (int i = 0; i < 4; ++i)
         optFlow_[i] = serial.optFlow[i];
+    portChoices_ = common::portChoices(kPorts, &main_.store(), ports ? ports->ports() : common::SystemPortSource().ports());
+    fillPortList(cboPort_, portChoices_);
     body->addLayout(right);
     outer->addLayout(body);
 
@@ -110,6 +117,7 @@ frmProperties::frmProperties(frmMain& main, QWidget* parent) : QDialog(parent), 
     connect(tabSettings_, &QTabBar::currentChanged, this, [this](int i) { showProfile(i + 1); });
     connect(cboPort_, &QComboBox::activated, this, [this](int i) {
         main_.shared().profiles[profile()].commPort = short(i + 1);
+        portPicked_.insert(profile());
     });
     connect(cboSpeed_, &QComboBox::activated, this, [this](int) {
         main_.shared().profiles[profile()].settings = cboSpeed_->currentText().toStdString() + ",N,8,1";
@@ -155,7 +163,7 @@ void frmProperties::showProfile(int n)
     const auto& p = main_.shared().profiles[n];
     Check1_->setChecked(p.enabled);
     txtCaption_->setText(QString::fromStdString(p.caption));
-    cboPort_->setCurrentIndex(p.commPort >= 1 && p.commPort <= 20 ? p.commPort - 1 : -1);
+    cboPort_->setCurrentIndex(p.commPort >= 1 && p.commPort <= kPorts ? p.commPort - 1 : -1);
     const QString speed = QString::fromStdString(common::settingsSpeed(p.settings));
     if (cboSpeed_->findText(speed) < 0)
         cboSpeed_->addItem(speed); // a stored speed outside the list is still shown as it is
@@ -192,7 +200,15 @@ void frmProperties::optTCPIP_Click()
 void frmProperties::cmdOK_Click()
 {
     auto& sh = main_.shared();
-    if (!sh.profiles.save(main_.store()))
+    bool saved = sh.profiles.save(main_.store());
+    // A USB adapter chosen for a profile is pinned by its stable name, so that port number
+    // keeps meaning that adapter whatever else is plugged in.
+    for (const int n : portPicked_) {
+        const int port = sh.profiles[n].commPort;
+        if (port >= 1 && port <= int(portChoices_.size()))
+            saved = common::savePin(main_.store(), portChoices_[size_t(port - 1)]) && saved;
+    }
+    if (!saved)
         main_.message("Error,\rThe settings could not be saved.\r" + main_.store().lastError(), "",
                       panel::PanelUi::Buttons::Ok, panel::PanelUi::Icon::Exclamation);
     // The stored profiles now decide the link, not a link given on the command line.

@@ -21,6 +21,7 @@
 #include <vector>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QIcon>
 #include <QPrinter>
 #include <QScreen>
 #include <QTimer>
@@ -160,11 +161,14 @@ void startTour(frmMain& w, const QString& dir)
     QTimer::singleShot(500, &w, [step] { (*step)(0); });
 }
 
-// The command-line modes run without a window (and without a display).
+// The command-line modes run without a window (and without a display); so do --help and
+// --version, which only print (over ssh, say).
 bool headlessRun(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "-h" || a == "--help" || a == "-?" || a == "-v" || a == "--version")
+            return true;
         for (const char* mode : {"--dump", "--record"})
             if (a == mode || a.rfind(std::string(mode) + "=", 0) == 0)
                 return true;
@@ -180,7 +184,13 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app = headlessMode ? std::make_unique<QCoreApplication>(argc, argv)
                                                          : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName("velmar");
-    QCoreApplication::setApplicationVersion(PROGRAM_VERSION);
+    QCoreApplication::setApplicationVersion(PROGRAM_VERSION_TEXT);
+    // The desktop entry and icon installed with the program: the shell shows the window under
+    // the entry's name and icon.
+    if (!headlessMode) {
+        QGuiApplication::setDesktopFileName("org.tessaro.velmar");
+        QApplication::setWindowIcon(QIcon::fromTheme("org.tessaro.velmar"));
+    }
 
     QCommandLineParser cli;
     cli.setApplicationDescription(

@@ -35,8 +35,13 @@ DialogSettings splitSettings(const std::string& s)
     return d;
 }
 
-frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent)
-    : QDialog(parent), term_(term), networkPath_(std::move(networkPath))
+namespace {
+constexpr int kPorts = 16; // "Com1" .. "Com16"
+}
+
+frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent,
+                             const common::PortSource* ports)
+    : QDialog(parent), term_(term), networkPath_(std::move(networkPath)), ports_(ports)
 {
     setObjectName("frmProperties");
     setWindowTitle("CommPort Properties");
@@ -97,7 +102,7 @@ frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPat
     auto* right = new QVBoxLayout;
     const SerialControls serial =
         addSerialControls(this, right,
-                          {"Connection Parameters", "fraParameters", 16,
+                          {"Connection Parameters", "fraParameters", kPorts,
                            {"1200", "2400", "4800", "9600", "19200", "38400", "115200"},
                            {"4", "5", "6", "7", "8"}, {"1", "1.5", "2"}});
     cboPort_ = serial.cboPort;
@@ -107,6 +112,9 @@ frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPat
     cboStopBits_ = serial.cboStopBits;
     for (int i = 0; i < 4; ++i)
         optFlow_[i] = serial.optFlow[i];
+    portChoices_ = common::portChoices(kPorts, &term_.store(), ports_ ? ports_->ports() : common::SystemPortSource().ports());
+    fillPortList(cboPort_, portChoices_);
+    connect(cboPort_, &QComboBox::activated, this, [this] { portPicked_ = true; });
     body->addLayout(right);
     outer->addLayout(body);
 
@@ -138,7 +146,7 @@ frmProperties::frmProperties(frmTerminal& term, std::function<bool()> networkPat
             cboParity_->setCurrentText(p.name);
     cboDataBits_->setCurrentText(QString::fromStdString(d.dataBits));
     cboStopBits_->setCurrentText(QString::fromStdString(d.stopBits));
-    cboPort_->setCurrentIndex(t.commPort >= 1 && t.commPort <= 16 ? t.commPort - 1 : -1);
+    cboPort_->setCurrentIndex(t.commPort >= 1 && t.commPort <= kPorts ? t.commPort - 1 : -1);
     optFlow_[t.handshaking >= 0 && t.handshaking <= 3 ? t.handshaking : 0]->setChecked(true);
     setEcho(t.echo);
     wasSerial_ = t.serial;
@@ -207,7 +215,9 @@ void frmProperties::cmdOK_Click()
                                      + cboParity_->currentText().left(1).toStdString() + ","
                                      + cboDataBits_->currentText().trimmed().toStdString() + ","
                                      + cboStopBits_->currentText().trimmed().toStdString();
-        const std::string device = common::serialDevicePath(port, &store);
+        const common::SystemPortSource machine;
+        const common::PortSource& source = ports_ ? *ports_ : machine;
+        std::string device = common::serialDevicePath(port, &store, source);
         // The serial layer's own checks: a value it rejects leaves the dialog open and the link
         // closed, with nothing saved.
         common::LineSettings ls;
@@ -226,6 +236,12 @@ void frmProperties::cmdOK_Click()
         for (int i = 0; i < 4; ++i)
             if (optFlow_[i]->isChecked())
                 flow = i;
+        // A USB adapter chosen here is pinned by its stable name: this port number keeps
+        // meaning that adapter whatever else is plugged in.
+        if (portPicked_ && port >= 1 && port <= int(portChoices_.size())
+            && !common::savePin(store, portChoices_[size_t(port - 1)]))
+            term_.message("The port choice could not be saved.\n" + store.lastError(), "", B::Ok, I::Exclamation);
+        device = common::serialDevicePath(port, &store, source);
         t.commPort = port;
         t.devicePath = device;
         t.settings = settings;

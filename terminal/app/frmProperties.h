@@ -1,9 +1,14 @@
 #pragma once
 // "CommPort Properties" of the terminal: one profile, edited in the dialog's own controls and
-// applied on OK. Modal.
+// applied on OK. Modal. The port list shows the device each "Com N" is and what the system
+// says of it, listed afresh each time the dialog is made; a USB adapter chosen from it is
+// pinned on OK.
+#include "common/Ports.h"
+
 #include <QDialog>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -24,8 +29,10 @@ DialogSettings splitSettings(const std::string& settings);
 class frmProperties : public QDialog {
     Q_OBJECT
 public:
-    // networkPath tells whether the module path selected allows TCP/IP.
-    frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent = nullptr);
+    // networkPath tells whether the module path selected allows TCP/IP; ports is where the
+    // port list comes from (the machine's ports when null).
+    frmProperties(frmTerminal& term, std::function<bool()> networkPath, QWidget* parent = nullptr,
+                  const common::PortSource* ports = nullptr);
 
     void cmdOK_Click();
     void optSerial_Click();
@@ -42,6 +49,9 @@ private:
 
     frmTerminal& term_;
     std::function<bool()> networkPath_;
+    const common::PortSource* ports_ = nullptr;
+    std::vector<common::PortChoice> portChoices_; // the "Com N" entries as listed at opening
+    bool portPicked_ = false;                     // a port was chosen in this dialog
     QRadioButton* optSerial_ = nullptr;
     QRadioButton* optTCPIP_ = nullptr;
     QComboBox* cboPort_ = nullptr;

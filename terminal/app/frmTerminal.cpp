@@ -274,9 +274,10 @@ void frmTerminal::buildWindow()
 
     auto* sb = statusBar();
     sb->setObjectName("sbrStatus");
-    const char* keys[] = {"Status", "Settings", "ConnectTime"};
-    const char* tips[] = {"Communications Port Status", "Communications Port Settings", "Connect Time"};
-    for (int i = 0; i < 3; ++i)
+    const char* keys[] = {"Status", "Settings", "ConnectTime", "Device"};
+    const char* tips[] = {"Communications Port Status", "Communications Port Settings", "Connect Time",
+                          "The device the serial port maps to"};
+    for (int i = 0; i < 4; ++i)
         sbr_[size_t(i)] = addStatusPanel(sb, QString("sbrStatus_%1").arg(keys[i]), tips[i], i == 1 ? 1 : 0);
     setMinimumWidth(twips(kMinWidthTwips));
 }
@@ -961,6 +962,10 @@ void frmTerminal::refresh()
                             ? QString("Communications Port Settings\nDevice: %1").arg(latin1(term_->devicePath))
                             : QString("Communications Port Settings"));
     sbr_[2]->setText(latin1(term_->connectTimeText));
+    // The device itself (a pinned adapter's stable name included), shown for serial links only.
+    const bool device = term_->serial && !term_->devicePath.empty();
+    sbr_[3]->setText(device ? latin1(term_->devicePath) : QString());
+    sbr_[3]->setVisible(device);
     hs_[0]->setChecked(term_->dtr());
     hs_[1]->setChecked(term_->rts());
     // The input lines as the port reports them (cleared while closed or unknown).
@@ -1009,7 +1014,7 @@ void frmTerminal::mnuAbout_Click()
 {
     QMessageBox::information(this, "About",
                              QString("Programming Terminal Version %1\n         Build 22.Feb.2011")
-                                 .arg(QStringLiteral(PROGRAM_VERSION)));
+                                 .arg(QStringLiteral(PROGRAM_VERSION_TEXT)));
 }
 
 bool frmTerminal::eventFilter(QObject* o, QEvent* e)

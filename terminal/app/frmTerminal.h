@@ -174,7 +174,7 @@ private:
     QPushButton* Command5_ = nullptr; // "S9": restarts a DVB or PCU bootloader
     std::vector<QAction*> manualUploadActions_; // enabled while the link is open
     QToolBar* tbrToolBar_ = nullptr;
-    std::array<QLabel*, 3> sbr_{}; // Status, Settings, ConnectTime
+    std::array<QLabel*, 4> sbr_{}; // Status, Settings, ConnectTime, Device
     QAction* mnuOpen_ = nullptr;
     QAction* mnuHex_ = nullptr;
     std::array<QAction*, 6> mnuPace_{};

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -18,11 +19,14 @@
 #include <string>
 
 namespace {
-// The command-line modes run without a window (and without a display).
+// The command-line modes run without a window (and without a display); so do --help and
+// --version, which only print (over ssh, say).
 bool headlessRun(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "-h" || a == "--help" || a == "-?" || a == "-v" || a == "--version")
+            return true;
         for (const char* mode : {"--check", "--upload", "--auto-upload", "--dump", "--dump-pcu"})
             if (a == mode || a.rfind(std::string(mode) + "=", 0) == 0)
                 return true;
@@ -37,7 +41,13 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app = headlessMode ? std::make_unique<QCoreApplication>(argc, argv)
                                                          : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName("korrin");
-    QCoreApplication::setApplicationVersion(PROGRAM_VERSION);
+    QCoreApplication::setApplicationVersion(PROGRAM_VERSION_TEXT);
+    // The desktop entry and icon installed with the program: the shell shows the window under
+    // the entry's name and icon.
+    if (!headlessMode) {
+        QGuiApplication::setDesktopFileName("org.tessaro.korrin");
+        QApplication::setWindowIcon(QIcon::fromTheme("org.tessaro.korrin"));
+    }
 
     QCommandLineParser cli;
     cli.setApplicationDescription(

@@ -454,6 +454,37 @@ TEST(SerialLink, MissingDeviceFailsWithItsPathInTheMessage)
     EXPECT_EQ(ev.lost, 0);
 }
 
+TEST(SerialLink, APinnedAdapterOpensByItsStableNameAndIsNamedWhenUnplugged)
+{
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    testsupport::TempDir tmp;
+    ASSERT_TRUE(tmp.ok());
+    ASSERT_EQ(::mkdir(tmp.file("by-id").c_str(), 0755), 0);
+    const std::string pin = tmp.file("by-id/usb-Acme_FT232R_USB_UART_A10K3Z-if00-port0");
+    ASSERT_EQ(::symlink(pty.path().c_str(), pin.c_str()), 0);
+
+    SerialLink link(pin, "9600,N,8,1");
+    std::string error;
+    ASSERT_TRUE(link.open(error)) << error;
+    ASSERT_TRUE(link.write("m39999\r\n"));
+    EXPECT_EQ(pty.receive(8), "m39999\r\n");
+    link.close();
+
+    // Unplugged: udev removes the link, and the open says which adapter is missing.
+    ASSERT_EQ(::unlink(pin.c_str()), 0);
+    Events ev;
+    ev.attach(link);
+    EXPECT_FALSE(link.open(error));
+    EXPECT_EQ(error, common::missingAdapterAdvice(pin));
+    EXPECT_NE(error.find("The USB adapter \"Acme FT232R USB UART A10K3Z\" is not plugged in."), std::string::npos)
+        << error;
+    EXPECT_NE(error.find(pin), std::string::npos) << error;
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_EQ(ev.lost, 0);
+    EXPECT_TRUE(ev.errors.empty());
+}
+
 TEST(SerialLink, DeviceWithoutPermissionAdvisesTheGroup)
 {
     testsupport::TempDir tmp;

@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "common/FakePortSource.h"
+#include "common/gui/PortListPicture.h"
 #include "panel/app/frmProperties.h"
 
 #include <QCheckBox>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <iostream>
 
 using namespace guitest;
 using common::Ms;
@@ -18,7 +21,7 @@ class PropertiesTest : public AppFixture {
 protected:
     void open()
     {
-        dlg = std::make_unique<frmProperties>(*win, win.get());
+        dlg = std::make_unique<frmProperties>(*win, win.get(), &ports);
         dlg->show();
     }
     template <class T> T* ctl(const char* name) const
@@ -41,6 +44,7 @@ protected:
         AppFixture::TearDown();
     }
     std::unique_ptr<frmProperties> dlg;
+    testsupport::FakePortSource ports; // no ports unless a test lists some
 };
 
 struct ProfileView {
@@ -182,4 +186,80 @@ TEST_F(PropertiesTest, SwitchingTheOpenActiveProfileToTcpClosesTheLink)
     ctl<QRadioButton>("optSerial")->click();
     EXPECT_TRUE(win->shared().profiles[2].serial);
     EXPECT_TRUE(win->shared().open);
+}
+
+TEST_F(PropertiesTest, ThePortListShowsEachPortAsTheSystemDescribesItListedAtEachOpening)
+{
+    ports.list = testsupport::twoAdaptersAndABuiltInPort();
+    start();
+    open();
+    EXPECT_EQ(ports.asked, 1);
+    auto* list = ctl<QComboBox>("cboPort");
+    ASSERT_EQ(list->count(), 20);
+    EXPECT_EQ(list->itemText(0), "Com1  /dev/ttyUSB0  FT232R USB UART (A10K3Z)");
+    EXPECT_EQ(list->itemText(1), "Com2  /dev/ttyUSB1  CP2102 USB to UART Bridge Controller (0001)");
+    EXPECT_EQ(list->itemText(2), "Com3  /dev/ttyS0");
+    EXPECT_EQ(list->itemText(3), "Com4");
+    EXPECT_EQ(list->itemText(19), "Com20");
+    EXPECT_NE(list->itemData(0, Qt::ToolTipRole).toString().indexOf("usb-Acme_FT232R_USB_UART_A10K3Z"), -1);
+    EXPECT_EQ(list->currentIndex(), 0);
+
+    const auto picture = testsupport::portListPicture(dlg.get(), list, "velmar-comm-port-properties.png");
+    EXPECT_TRUE(picture.popupShown);
+    EXPECT_FALSE(picture.image.isNull());
+    if (!picture.savedTo.isEmpty())
+        std::cerr << "picture: " << picture.savedTo.toStdString() << "\n";
+
+    // The Acme adapter unplugged: the next opening lists the machine as it is then.
+    ports.list.pop_back();
+    dlg.reset();
+    open();
+    EXPECT_EQ(ports.asked, 2);
+    EXPECT_EQ(ctl<QComboBox>("cboPort")->itemText(0), "Com1  /dev/ttyUSB1  CP2102 USB to UART Bridge Controller (0001)");
+    EXPECT_EQ(ctl<QComboBox>("cboPort")->itemText(1), "Com2  /dev/ttyS0");
+}
+
+TEST_F(PropertiesTest, AUsbAdapterChosenAndConfirmedIsPinnedByItsStableName)
+{
+    const std::string cp2102 = testsupport::twoAdaptersAndABuiltInPort()[1].byIdPath;
+    const struct {
+        const char* what;
+        int tab;
+        int entry; // list index chosen
+        bool ok;
+        const char* key;    // [Devices] key looked at
+        std::string pinned; // its value afterwards, "" for none
+    } rows[] = {
+        {"USB adapter, OK", 0, 1, true, "Com2", cp2102},
+        {"USB adapter on another tab, OK", 2, 1, true, "Com2", cp2102},
+        {"USB adapter, Cancel", 0, 1, false, "Com2", ""},
+        {"built-in port, OK", 0, 2, true, "Com3", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(storePath);
+        ports.list = testsupport::twoAdaptersAndABuiltInPort();
+        start();
+        open();
+        tab(r.tab);
+        auto* list = ctl<QComboBox>("cboPort");
+        list->setCurrentIndex(r.entry);
+        Q_EMIT list->activated(r.entry);
+        ctl<QPushButton>(r.ok ? "cmdOK" : "cmdCancel")->click();
+        const auto back = common::SettingsStore::atPath("multTAVRemote", storePath);
+        EXPECT_EQ(back.get("Devices", r.key, ""), r.pinned);
+        // The port number stored stays the number.
+        EXPECT_EQ(stored("CommPort" + std::to_string(r.tab + 1)), r.ok ? std::to_string(r.entry + 1) : "<absent>");
+        if (!r.pinned.empty() && r.tab == 0) {
+            // The active profile's link was opened again on the pinned device, and says so.
+            EXPECT_EQ(statusPanel(1).toStdString(), "Settings: Com2: 9600,N,8,1  (" + cp2102 + ")");
+            // Reopened, the list shows the entry as pinned; the other numbers are as before.
+            dlg.reset();
+            open();
+            EXPECT_EQ(ctl<QComboBox>("cboPort")->itemText(1),
+                      "Com2  /dev/ttyUSB1  CP2102 USB to UART Bridge Controller (0001), pinned");
+            EXPECT_EQ(ctl<QComboBox>("cboPort")->itemText(0), "Com1  /dev/ttyUSB0  FT232R USB UART (A10K3Z)");
+        }
+        dlg.reset();
+    }
 }

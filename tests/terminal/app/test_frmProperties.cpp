@@ -3,6 +3,8 @@
 // that saves, or stops at a value the serial layer refuses.
 #include "KorrinFixture.h"
 
+#include "common/FakePortSource.h"
+#include "common/gui/PortListPicture.h"
 #include "terminal/app/frmProperties.h"
 
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
+#include <iostream>
 
 using namespace korrintest;
 
@@ -20,7 +23,8 @@ class PropertiesTest : public KorrinFixture {
 protected:
     void open()
     {
-        dlg = std::make_unique<frmProperties>(*win, [this] { return win->modulePaths().tcpAllowed(); }, win.get());
+        dlg = std::make_unique<frmProperties>(*win, [this] { return win->modulePaths().tcpAllowed(); }, win.get(),
+                                              &ports);
         dlg->show();
     }
     void TearDown() override
@@ -51,7 +55,12 @@ protected:
         QTest::keyClicks(e, text);
     }
     bool dialogVisible(const char* name) const { return ctl<QWidget>(name)->isVisibleTo(dlg.get()); }
+    std::string device(const std::string& key) const
+    {
+        return common::SettingsStore::atPath("KorrinUniv1", storePath).get("Devices", key, "");
+    }
     std::unique_ptr<frmProperties> dlg;
+    testsupport::FakePortSource ports; // no ports unless a test lists some
 };
 
 TEST_F(PropertiesTest, TheToolbarButtonAndTheMenuEntryOpenTheDialog)
@@ -292,7 +301,7 @@ TEST_F(PropertiesTest, OkFromTcpBackToSerialClosesTheConnectionAndOpensThePort)
     storeBefore({{"Direct", "TAV8d"}, {"Type", "False"}, {"Address", "127.0.0.1"}, {"PortNumber", "2101"}});
     start();
     ASSERT_TRUE(linkOpen());
-    FakeLink* tcp = last;
+    const int madeBefore = made;
     const size_t eventsBefore = journal.events.size();
     open();
     EXPECT_TRUE(ctl<QRadioButton>("optTCPIP")->isChecked());
@@ -304,7 +313,9 @@ TEST_F(PropertiesTest, OkFromTcpBackToSerialClosesTheConnectionAndOpensThePort)
     ASSERT_GT(journal.events.size(), eventsBefore + 1);
     EXPECT_EQ(journal.events[eventsBefore], "close");
     EXPECT_EQ(journal.events.back(), "open");
-    EXPECT_NE(last, tcp);
+    // A new link was made (its address may be the old one's: compare counts, not pointers).
+    EXPECT_GT(made, madeBefore);
+    EXPECT_EQ(last->describe(), "fake serial");
     EXPECT_TRUE(linkOpen());
     EXPECT_EQ(stored("Type"), "True");
     EXPECT_EQ(panel("Settings"), "Settings: Com1: 9600,N,8,1, Echo Off     TAV 8K Translation DVB");
@@ -344,6 +355,77 @@ TEST_F(PropertiesTest, CancelChangesNothing)
     EXPECT_EQ(stored("Echo"), "<absent>");
     EXPECT_EQ(win->terminal().settings, "9600,N,8,1");
     EXPECT_TRUE(linkOpen());
+}
+
+TEST_F(PropertiesTest, ThePortListShowsEachPortAsTheSystemDescribesIt)
+{
+    ports.list = testsupport::twoAdaptersAndABuiltInPort();
+    storeBefore({{"CommPort", "2"}});
+    start();
+    open();
+    auto* list = ctl<QComboBox>("cboPort");
+    ASSERT_EQ(list->count(), 16);
+    EXPECT_EQ(list->itemText(0), "Com1  /dev/ttyUSB0  FT232R USB UART (A10K3Z)");
+    EXPECT_EQ(list->itemText(1), "Com2  /dev/ttyUSB1  CP2102 USB to UART Bridge Controller (0001)");
+    EXPECT_EQ(list->itemText(2), "Com3  /dev/ttyS0");
+    EXPECT_EQ(list->itemText(15), "Com16");
+    EXPECT_EQ(list->currentIndex(), 1);
+
+    const auto picture = testsupport::portListPicture(dlg.get(), list, "korrin-comm-port-properties.png");
+    EXPECT_TRUE(picture.popupShown);
+    EXPECT_FALSE(picture.image.isNull());
+    if (!picture.savedTo.isEmpty())
+        std::cerr << "picture: " << picture.savedTo.toStdString() << "\n";
+}
+
+TEST_F(PropertiesTest, AUsbAdapterChosenAndConfirmedIsPinnedAndBecomesTheDevice)
+{
+    const std::string acme = testsupport::twoAdaptersAndABuiltInPort()[2].byIdPath;
+    const struct {
+        const char* what;
+        const char* entry;
+        bool ok;
+        const char* key;
+        std::string pinned;
+    } rows[] = {
+        {"USB adapter, OK", "Com1  /dev/ttyUSB0  FT232R USB UART (A10K3Z)", true, "Com1", acme},
+        {"USB adapter, Cancel", "Com1  /dev/ttyUSB0  FT232R USB UART (A10K3Z)", false, "Com1", ""},
+        {"built-in port, OK", "Com3  /dev/ttyS0", true, "Com3", ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(storePath);
+        ports.list = testsupport::twoAdaptersAndABuiltInPort();
+        storeBefore({{"CommPort", "2"}});
+        start();
+        open();
+        auto* list = ctl<QComboBox>("cboPort");
+        const int i = list->findText(r.entry);
+        ASSERT_GE(i, 0);
+        list->setCurrentIndex(i);
+        Q_EMIT list->activated(i);
+        ctl<QPushButton>(r.ok ? "cmdOK" : "cmdCancel")->click();
+        EXPECT_EQ(device(r.key), r.pinned);
+        EXPECT_EQ(stored("CommPort"), r.ok ? std::to_string(i + 1) : "2");
+        if (!r.pinned.empty()) {
+            // The link the terminal made is for the pinned device, and the status bar names it.
+            EXPECT_EQ(win->terminal().devicePath, r.pinned);
+            EXPECT_NE(find<QLabel>("sbrStatus_Settings")->toolTip().indexOf(QString::fromStdString(r.pinned)), -1);
+            EXPECT_TRUE(linkOpen());
+        }
+        dlg.reset();
+    }
+}
+
+TEST_F(PropertiesTest, OkWithoutChoosingAPortPinsNothing)
+{
+    ports.list = testsupport::twoAdaptersAndABuiltInPort();
+    start();
+    open();
+    choose("cboSpeed", "19200");
+    click("cmdOK");
+    EXPECT_EQ(stored("CommPort"), "1");
+    EXPECT_EQ(device("Com1"), "");
 }
 
 } // namespace

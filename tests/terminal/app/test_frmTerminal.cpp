@@ -160,6 +160,7 @@ TEST_F(TerminalWindowTest, StatusBarShowsTheSerialSettingsEchoAndModuleLabel)
     EXPECT_TRUE(tip.startsWith("Communications Port Settings\nDevice: ")) << tip.toStdString();
     EXPECT_TRUE(tip.endsWith(QString::fromStdString(win->terminal().devicePath))) << tip.toStdString();
     EXPECT_FALSE(win->terminal().devicePath.empty());
+    EXPECT_EQ(panel("Device").toStdString(), win->terminal().devicePath);
     clock.advance(Ms{3000});
     EXPECT_EQ(panel("ConnectTime"), " 00:00:03");
     action("mnuOpen")->trigger();
