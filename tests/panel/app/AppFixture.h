@@ -6,6 +6,7 @@
 
 #include "common/SettingsStore.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,14 @@ namespace guitest {
 struct Shown {
     std::string text, title;
 };
+
+// A menu entry of a window, by its objectName.
+inline QAction* action(QWidget* w, const char* name)
+{
+    auto* a = w->findChild<QAction*>(name);
+    EXPECT_NE(a, nullptr) << name;
+    return a;
+}
 
 class AppFixture : public ::testing::Test {
 protected:

@@ -17,17 +17,6 @@
 
 namespace guitest {
 
-namespace {
-
-QAction* action(QWidget* w, const char* name)
-{
-    auto* a = w->findChild<QAction*>(name);
-    EXPECT_NE(a, nullptr) << name;
-    return a;
-}
-
-} // namespace
-
 TEST_F(AppFixture, GraphMenuShowsTheGraphAndTheSelectorsFollowTheMode)
 {
     start();

@@ -19,17 +19,6 @@
 
 namespace guitest {
 
-namespace {
-
-QAction* action(QWidget* w, const char* name)
-{
-    auto* a = w->findChild<QAction*>(name);
-    EXPECT_NE(a, nullptr) << name;
-    return a;
-}
-
-} // namespace
-
 TEST_F(AppFixture, ColourEntriesChangeTheGraphAndTheMarkersAndCancelKeepsThem)
 {
     start();
