@@ -171,7 +171,7 @@ bool AcuBoot::linkDropDue() const
 
 void AcuBoot::setStart(Start s)
 {
-    pending_ = Pending::None;
+    pending_.cancel();
     dropPartialLine();
     beginTransfer();
     erased_ = false;
@@ -349,17 +349,15 @@ void AcuBoot::beginTransfer()
 
 void AcuBoot::schedule(Pending what, Ms after)
 {
-    pending_ = what;
-    pendingDue_ = now_ + after;
+    pending_.schedule(what, now_ + after);
 }
 
 void AcuBoot::tick()
 {
     app_.advance(now_ - app_.now());
-    if (pending_ == Pending::None || now_ < pendingDue_)
+    const Pending what = pending_.takeDue(now_);
+    if (what == Pending::None)
         return;
-    const Pending what = pending_;
-    pending_ = Pending::None;
     switch (what) {
     case Pending::None:
         break;

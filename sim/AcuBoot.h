@@ -140,7 +140,7 @@ public:
 
     Mode mode() const { return mode_; }
     // A restart or an erase is under way.
-    bool busy() const { return pending_ != Pending::None; }
+    bool busy() const { return !pending_.idle(); }
     // Answers nothing (started silent, or silent after a record).
     bool silent() const { return silent_; }
     bool hung() const { return hung_; }
@@ -191,8 +191,7 @@ private:
     bool hung_ = false;
     bool confused_ = false;
     bool dropDue_ = false;
-    Pending pending_ = Pending::None;
-    Ms pendingDue_{0};
+    DelayedStep<Pending> pending_;
 
     std::vector<std::uint8_t> memory_ = std::vector<std::uint8_t>(memorySize, 0xFF);
     RecordJoiner joiner_;

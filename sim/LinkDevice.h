@@ -25,4 +25,30 @@ public:
     virtual bool linkDropDue() const { return false; }
 };
 
+// One state change a device has scheduled for later (a restart, the return to its
+// application): E::None while nothing waits.
+template <class E> class DelayedStep {
+public:
+    void schedule(E what, Ms due)
+    {
+        what_ = what;
+        due_ = due;
+    }
+    void cancel() { what_ = E::None; }
+    bool idle() const { return what_ == E::None; }
+    // The step once it is due (nothing waits then); E::None before.
+    E takeDue(Ms now)
+    {
+        if (what_ == E::None || now < due_)
+            return E::None;
+        const E what = what_;
+        what_ = E::None;
+        return what;
+    }
+
+private:
+    E what_ = E::None;
+    Ms due_{0};
+};
+
 } // namespace sim

@@ -177,7 +177,7 @@ void PcuBoot::configure(UnitSetup s)
     remote_ = drivesOff_ = verdictDue_ = false;
     open_.reset();
     joiner_.reset();
-    pending_ = Pending::None;
+    pending_.cancel();
     acuBackAt_ = now_;
 }
 
@@ -325,7 +325,7 @@ void PcuBoot::deliver(const std::string& text)
 
 void PcuBoot::unitCommand(const std::string& text)
 {
-    if (pending_ != Pending::None)
+    if (!pending_.idle())
         return; // restarting or erasing: the unit takes nothing
     if (text.rfind(startText(), 0) == 0 || (unit_ == Unit::Modem && text.rfind(">0080", 0) == 0)) {
         if (!startAccepted())
@@ -391,17 +391,15 @@ void PcuBoot::endOfTransfer()
 
 void PcuBoot::schedule(Pending what, Ms after)
 {
-    pending_ = what;
-    pendingDue_ = now_ + after;
+    pending_.schedule(what, now_ + after);
 }
 
 void PcuBoot::tick()
 {
     acu_.advance(now_ - acu_.now());
-    if (pending_ == Pending::None || now_ < pendingDue_)
+    const Pending what = pending_.takeDue(now_);
+    if (what == Pending::None)
         return;
-    const Pending what = pending_;
-    pending_ = Pending::None;
     switch (what) {
     case Pending::None:
         break;

@@ -195,8 +195,7 @@ private:
     RecordJoiner joiner_;
     bool verdictDue_ = false; // the motor driver answers the next end-of-transfer line
     std::vector<std::string> passed_;
-    Pending pending_ = Pending::None;
-    Ms pendingDue_{0};
+    DelayedStep<Pending> pending_;
     Ms acuBackAt_{0};         // the ACU takes nothing before this (it restarts)
 };
 

@@ -37,7 +37,7 @@ PcuDirectBoot::PcuDirectBoot(Kind kind) : UnitBoot(lineEnd::crLf, directRole), k
 void PcuDirectBoot::configure(UnitSetup s)
 {
     reset(std::move(s), kind_ == Kind::MdeUsb ? mdeDefaultVersion : pcuDefaultVersion);
-    pending_ = Pending::None;
+    pending_.cancel();
     goneSince_ = false;
 }
 
@@ -65,7 +65,7 @@ void PcuDirectBoot::handle(const Received& r)
 {
     if (setup_.start == UnitSetup::Start::Silent || setup_.start == UnitSetup::Start::UnitSilent || fellSilent_)
         return;
-    if (!present() || pending_ != Pending::None)
+    if (!present() || !pending_.idle())
         return; // restarting or erasing: nothing is taken
     const std::string line = withoutTrailingBlanks(r.text);
     const bool mde = kind_ == Kind::MdeUsb;
@@ -112,16 +112,14 @@ void PcuDirectBoot::handle(const Received& r)
 
 void PcuDirectBoot::schedule(Pending what, Ms after)
 {
-    pending_ = what;
-    pendingDue_ = now_ + after;
+    pending_.schedule(what, now_ + after);
 }
 
 void PcuDirectBoot::tick()
 {
-    if (pending_ == Pending::None || now_ < pendingDue_)
+    const Pending what = pending_.takeDue(now_);
+    if (what == Pending::None)
         return;
-    const Pending what = pending_;
-    pending_ = Pending::None;
     switch (what) {
     case Pending::None:
         break;
@@ -161,7 +159,7 @@ void BrineBoot::configure(UnitSetup s)
 {
     reset(std::move(s), defaultVersion);
     caret_.clear();
-    pending_ = Pending::None;
+    pending_.cancel();
 }
 
 void BrineBoot::receive(const std::string& bytes)
@@ -190,7 +188,7 @@ void BrineBoot::command(const std::string& cmd)
         commands_.erase(commands_.begin());
     if (setup_.start == UnitSetup::Start::Silent || setup_.start == UnitSetup::Start::UnitSilent || fellSilent_)
         return;
-    if (pending_ != Pending::None)
+    if (!pending_.idle())
         return;
     if (cmd == "^0080") {
         if (!startAccepted())
@@ -210,7 +208,7 @@ void BrineBoot::handle(const Received& r)
 {
     if (setup_.start == UnitSetup::Start::Silent || setup_.start == UnitSetup::Start::UnitSilent || fellSilent_)
         return;
-    if (pending_ != Pending::None)
+    if (!pending_.idle())
         return;
     const std::string line = withoutTrailingBlanks(r.text);
     if (!bootloader_) {
@@ -233,16 +231,14 @@ void BrineBoot::handle(const Received& r)
 
 void BrineBoot::schedule(Pending what, Ms after)
 {
-    pending_ = what;
-    pendingDue_ = now_ + after;
+    pending_.schedule(what, now_ + after);
 }
 
 void BrineBoot::tick()
 {
-    if (pending_ == Pending::None || now_ < pendingDue_)
+    const Pending what = pending_.takeDue(now_);
+    if (what == Pending::None)
         return;
-    const Pending what = pending_;
-    pending_ = Pending::None;
     switch (what) {
     case Pending::None:
         break;

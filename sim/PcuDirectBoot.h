@@ -65,8 +65,7 @@ private:
     const char* banner() const;
 
     Kind kind_;
-    Pending pending_ = Pending::None;
-    Ms pendingDue_{0};
+    DelayedStep<Pending> pending_;
     bool goneSince_ = false;
     Ms goneUntil_{0};
     int restarts_ = 0;
@@ -103,8 +102,7 @@ private:
 
     std::string caret_; // a "^" command being received
     std::vector<std::string> commands_;
-    Pending pending_ = Pending::None;
-    Ms pendingDue_{0};
+    DelayedStep<Pending> pending_;
 };
 
 } // namespace sim
