@@ -245,32 +245,47 @@ UploadResult AutoUploadPcu::startMdeBootloader()
     return fail(UploadResult::HandshakeFailed, "handshake: MDE bootloader not responding");
 }
 
+std::optional<std::string> AutoUploadPcu::askDirectUnit(const std::string& question)
+{
+    t_.CommOut(kCrLf);
+    t_.Pause(kWakeWait);
+    const auto mark = t_.screen.mark();
+    t_.CommOut(question + kCrLf);
+    t_.Pause(kUnitVersionWait);
+    if (aborted())
+        return std::nullopt;
+    return t_.screen.since(mark);
+}
+
+std::optional<std::string> AutoUploadPcu::directBootStart()
+{
+    t_.LogLine("PT:  Bootload Start");
+    const auto mark = t_.screen.mark();
+    e_.Start();
+    t_.Pause(kBootStartAnswerWait);
+    if (aborted())
+        return std::nullopt;
+    return t_.screen.since(mark);
+}
+
 UploadResult AutoUploadPcu::directPcuHandshake()
 {
     t_.LogLine("");
     t_.LogLine("PT:  Checking communication with PCU, send '?V'");
-    t_.CommOut(kCrLf);
-    t_.Pause(kWakeWait);
-    auto mark = t_.screen.mark();
-    t_.CommOut("?V" + kCrLf);
-    t_.Pause(kUnitVersionWait);
-    if (aborted())
+    const auto reply = askDirectUnit("?V");
+    if (!reply)
         return fail(UploadResult::Cancelled, "cancelled at the handshake");
-    const std::string answer = t_.screen.since(mark);
+    const std::string& answer = *reply;
     if (has(answer, "VER")) {
         moduleVersion_ = versionAfter(answer, "VER ");
         t_.LogLine("PT:  PCU responding normally, start Remote Bootloader");
     } else {
         t_.LogLine("PT:  PCU not responding, see if Bootloader is active");
     }
-    t_.LogLine("PT:  Bootload Start");
-    mark = t_.screen.mark();
-    e_.Start(); // "^0080"
-    t_.Pause(kBootStartAnswerWait);
-    if (aborted())
+    const auto started = directBootStart(); // "^0080"
+    if (!started)
         return fail(UploadResult::Cancelled, "cancelled at the bootloader start");
-    const std::string started = t_.screen.since(mark);
-    if (has(started, "USB") || has(started, "Service")) {
+    if (has(*started, "USB") || has(*started, "Service")) {
         t_.LogLine("PT:  Bootloader Active, start Erase");
         return UploadResult::Complete;
     }
@@ -282,27 +297,20 @@ UploadResult AutoUploadPcu::directMdeHandshake()
 {
     t_.LogLine("");
     t_.LogLine("PT:  Checking communication with MDE, send '*'");
-    t_.CommOut(kCrLf);
-    t_.Pause(kWakeWait);
-    auto mark = t_.screen.mark();
-    t_.CommOut("*" + kCrLf);
-    t_.Pause(kUnitVersionWait);
-    if (aborted())
+    const auto reply = askDirectUnit("*");
+    if (!reply)
         return fail(UploadResult::Cancelled, "cancelled at the handshake");
-    const std::string answer = t_.screen.since(mark);
+    const std::string& answer = *reply;
     if (!has(answer, "MDB V")) {
         t_.LogLine("PT:  MDE not responding. EXIT!");
         return fail(UploadResult::HandshakeFailed, "handshake: MDE not responding");
     }
     moduleVersion_ = versionAfter(answer, "MDB V");
     t_.LogLine("PT:  MDE responding normally, start Remote Bootloader");
-    t_.LogLine("PT:  Bootload Start");
-    mark = t_.screen.mark();
-    e_.Start(); // "]0080"
-    t_.Pause(kBootStartAnswerWait);
-    if (aborted())
+    const auto started = directBootStart(); // "]0080"
+    if (!started)
         return fail(UploadResult::Cancelled, "cancelled at the bootloader start");
-    if (has(t_.screen.since(mark), "USB")) {
+    if (has(*started, "USB")) {
         t_.LogLine("PT:  Bootloader Active, start Erase");
         return UploadResult::Complete;
     }

@@ -18,6 +18,7 @@
 // Every stage is a "PT:  " line; every wait is bounded and ends on Cancel.
 #include "AutoUpload.h"
 
+#include <optional>
 #include <string>
 
 namespace upload {
@@ -82,6 +83,11 @@ private:
     UploadResult startPcuBootloader();
     UploadResult startMdeBootloader();
     UploadResult directPcuHandshake();
+    // A unit on a direct link woken with CR LF and asked question: what it answered, nullopt
+    // on Cancel.
+    std::optional<std::string> askDirectUnit(const std::string& question);
+    // "Bootload Start": the path's start command and what came back, nullopt on Cancel.
+    std::optional<std::string> directBootStart();
     UploadResult directMdeHandshake();
     UploadResult routedTransfer(term::ModulePath p, TextLines& in);
     UploadResult directTransfer(term::ModulePath p, TextLines& in);

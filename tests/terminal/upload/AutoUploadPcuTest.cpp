@@ -400,8 +400,9 @@ TEST(AutoUploadPcu, AUsbUnitsLateOkIsWaitedFor)
         EXPECT_EQ(b.upload(unitImage(ModulePath::USBpcu, 10)),
                   late ? UploadResult::Complete : UploadResult::TransferErrors);
         EXPECT_EQ(b.logged("PT:  PCU programming complete, No errors detected!! "), late);
-        if (!late) // the wait is bounded: the line's own time and five seconds
+        if (!late) { // the wait is bounded: the line's own time and five seconds
             EXPECT_LT(b.clock.now() - before, Ms{30000});
+        }
     }
 }
 
